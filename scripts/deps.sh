@@ -1,0 +1,25 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages that
+# are missing, as root or through sudo.
+snarlbox_install() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "need root or sudo to install ${missing[*]}" >&2; return 1; }
+    sudo=sudo
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+SNARLBOX_BUILD_DEPS=(build-essential cmake pkg-config git
+  librtaudio-dev librtmidi-dev libgtk-3-dev libpng-dev zlib1g-dev
+  fonts-dejavu-core)
+SNARLBOX_TEST_DEPS=(libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+  jackd2 libjack-jackd2-dev xvfb xauth xdotool imagemagick clang libclang-rt-14-dev)
