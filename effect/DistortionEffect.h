@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/IStandalonePlugin.h"
+
+#include <cstdint>
+
+// The stereo distortion: sample-and-hold rate reduction, a threshold clipper
+// blend, a cubic shaper blend, a frame pattern, wet/dry mix and gain.
+class DistortionEffect : public IStandalonePlugin {
+public:
+    enum ParameterIndex {
+        CoarseDownsample = 0,
+        FineDownsample = 1,
+        WetAmount = 2,
+        Gain = 3,
+        Unused = 4,
+        EvenHarmonics = 5,
+        OddHarmonics = 6,
+    };
+
+    // UI thread. Configures the parameters, builds the editor when
+    // withEditor is set, and stores the defaults as preset 0.
+    DistortionEffect(IMidiOutputPort* midiOutput, const uint16_t* midiOutputChannel, bool withEditor = true);
+    ~DistortionEffect() override;
+
+    // Any thread; takes the plug-in lock.
+    void ParameterChanged(int paramIndex) override;
+    // Audio thread with the plug-in lock held by the caller; no allocation,
+    // no lock, no system call. Reads inputs[0..1], writes outputs[0..1];
+    // input and output may be the same buffers.
+    void ProcessAudioBlock(double** inputs, double** outputs, int frameCount) override;
+
+    // The clipper over the process-wide threshold; audio thread, under the lock.
+    static double ThresholdClip(double x, double amount);
+
+    // Tests only: the process-wide clipper threshold and last outputs, as at
+    // program start (0.85, 0.0, 0.0).
+    static void ResetSharedStateForTests();
+    static double ClipThresholdForTests();
+    static double LastOutputForTests(int channel);
+
+    // Working values, written by ParameterChanged.
+    double gain = 1.0;
+    int32_t fineFactor = 1;
+    double coarseFactor = 1.0;
+    double wetAmount = 0.0;
+    double evenAmount = 1.0;
+    double oddAmount = 0.0;
+
+private:
+    void BuildEditor();
+};

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "gui/IBitmapStrip.h"
+#include "gui/IBlendSpec.h"
+#include "gui/IControl.h"
+#include "gui/IRectangle.h"
+#include "gui/IRgbaColor.h"
+#include "gui/ITextStyle.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class IAudioPlugin;
+class IParameter;
+class IPopupMenu;
+class RasterBitmap;
+class RasterCachedFont;
+class RasterSysBitmap;
+
+// A native window or widget of the platform layer; opaque here.
+using WindowHandle = void*;
+
+// The plug-in's editor, independent of the window system: owns its controls
+// (index 0 is the background), draws the dirty ones into a back buffer and
+// routes events to them. UI thread only, unless a declaration says otherwise.
+class IGraphics {
+public:
+    std::vector<std::unique_ptr<IControl>> controls;
+    IAudioPlugin* plug;
+    IRectangle drawArea;
+    bool cursorHidden = false;
+    int32_t savedCursorX = -1; // screen pixels
+    int32_t savedCursorY = -1;
+    std::unique_ptr<RasterSysBitmap> backBuffer;
+    int32_t width;     // pixels
+    int32_t height;    // pixels
+    int32_t frameRate; // redraw checks per second
+    int32_t captureIndex = -1;
+    int32_t hoverIndex = -1;
+    int32_t mouseX = 0;
+    int32_t mouseY = 0;
+    bool hoverEnabled = false;
+    bool strictDrawing = true;
+    std::unique_ptr<IControl> keyCatcher;
+
+    IGraphics(IAudioPlugin* plug, int32_t width, int32_t height, int32_t frameRate);
+
+    // Slot order of the editor interface; "window" slots are the platform's.
+    virtual bool PresentToScreen(const IRectangle& area) = 0;                         // 0 window
+    virtual bool MeasureText(const ITextStyle& style, const char* text, IRectangle& area); // 1
+    virtual void CancelValueEntry() = 0;                                               // 2 window
+    virtual void ResizeEditor(int32_t w, int32_t h);                                   // 3
+    virtual bool IsEditorWindowOpen();                                                 // 4
+    virtual const char* PlatformLabel();                                               // 5
+    virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;   // 6 window
+    virtual IPopupMenu* ShowPopupMenu(IPopupMenu& menu, const IRectangle& area) = 0;   // 7 window
+    virtual void OpenTextEntry(IControl* control, const ITextStyle& style, const IRectangle& area,
+                               const char* text, IParameter* parameter) = 0;           // 8 window
+    virtual void GetHostDirectory(std::string& out) = 0;                               // 9 window
+    virtual void GetModuleDirectory(std::string& out) = 0;                             // 10 window
+    virtual void GetDesktopDirectory(std::string& out) = 0;                            // 11 window
+    virtual void ChooseFile(std::string& fileName, int action, std::string& directory,
+                            const char* extensions) = 0;                               // 12 window
+    virtual bool ChooseColour(IRgbaColor& colour, const char* prompt) = 0;             // 13 window
+    virtual bool OpenWebAddress(const char* address, const char* title, const char* confirmation,
+                                const char* errorText) = 0;                            // 14 window
+    virtual void* NativeView();                                                        // 15
+    virtual WindowHandle OpenEditorWindow(WindowHandle parent) = 0;                    // 16 window
+    virtual void ReservedHookA();                                                      // 17
+    virtual void ReservedHookB();                                                      // 18
+    virtual void CloseEditorWindow() = 0;                                              // 19 window
+    virtual WindowHandle GetEditorWindowHandle() = 0;                                  // 20 window
+    virtual ~IGraphics();                                                              // 21
+    virtual void HideCursorForDrag();                                                  // 22
+    virtual void RestoreCursorAfterDrag();                                             // 23
+    virtual RasterBitmap* LoadImageResource(int32_t id, const char* fileName) = 0;     // 24 window
+
+    // Layout (the effect's constructor).
+    IControl* SetBackgroundImage(int32_t id, const char* fileName);
+    IBitmapStrip LoadBitmapStrip(int32_t id, const char* fileName, int32_t frameCount);
+    int AddControl(std::unique_ptr<IControl> control);
+
+    // From the plug-in base.
+    void CreateBackingBitmaps();
+    void ShowParameterValue(int paramIndex, double value, bool isNormalized);
+
+    // From the editor window.
+    bool GatherDirtyArea(IRectangle& area);
+    bool PaintDirtyControls(const IRectangle& area);
+    void DispatchMousePress(int x, int y, const IMouseKeys& keys);
+    void DispatchMouseRelease(int x, int y, const IMouseKeys& keys);
+    bool DispatchDoubleClick(int x, int y, const IMouseKeys& keys);
+    bool DispatchMouseHover(int x, int y, const IMouseKeys& keys);
+    void DispatchMouseDrag(int x, int y, const IMouseKeys& keys);
+    void DispatchWheel(int x, int y, const IMouseKeys& keys, int steps);
+    bool DispatchKey(int x, int y, EditorKey key);
+    void DispatchMouseLeave();
+
+    // From controls.
+    bool BlitStripFrame(const IBitmapStrip& strip, const IRectangle& r, int frame, const IBlendSpec* blend);
+    bool BlitStripRegion(const IBitmapStrip& strip, const IRectangle& r, int sx, int sy, const IBlendSpec* blend);
+    bool DrawTextInRect(const ITextStyle& style, const char* text, IRectangle& r, bool measureOnly);
+    RasterCachedFont* GetCachedFont(ITextStyle& style);
+    void PromptParameterValue(IControl* control, IParameter* parameter, const IRectangle& area);
+
+protected:
+    // Index of the topmost control that is neither hidden nor greyed under (x, y), or -1.
+    int HitControl(int x, int y);
+};
