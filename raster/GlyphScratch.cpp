@@ -1,0 +1,9 @@
+#include "raster/GlyphScratch.h"
+
+#include "raster/RasterSysBitmap.h"
+
+RasterSysBitmap& GlyphScratchBitmap()
+{
+    static RasterSysBitmap scratch;
+    return scratch;
+}
