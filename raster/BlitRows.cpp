@@ -1,0 +1,87 @@
+#include "raster/BlitRows.h"
+
+#include "raster/BlendFormulas.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// sa = 0 leaves the pixel; sa = 255 falls out of the formula as a plain copy
+// with alpha 255.
+static inline RasterPixel CopySourceAlphaOpaquePixel(RasterPixel d, RasterPixel s)
+{
+    int sa = int(s >> 24);
+    if (sa == 0) {
+        return d;
+    }
+    int a = 255 - sa;
+    int b = ChannelOf(s, 0) + (ChannelOf(d, 0) - ChannelOf(s, 0)) * a / 256;
+    int g = ChannelOf(s, 1) + (ChannelOf(d, 1) - ChannelOf(s, 1)) * a / 256;
+    int r = ChannelOf(s, 2) + (ChannelOf(d, 2) - ChannelOf(s, 2)) * a / 256;
+    int alpha = ChannelOf(d, 3) + sa;
+    return PackChannels(b, g, r, alpha > 255 ? 255 : alpha);
+}
+
+void CopySourceAlphaOpaqueRowScalar(RasterPixel* dst, const RasterPixel* src, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        dst[i] = CopySourceAlphaOpaquePixel(dst[i], src[i]);
+    }
+}
+
+#if defined(__SSE2__)
+// Truncation toward zero of (d - s) * a / 256 is sign(d - s) * (|d - s| * a >> 8),
+// so the two saturated differences (one of them is 0) are scaled unsigned in
+// 16-bit lanes (|d - s| * a <= 65025) and added to or taken from s.
+static inline __m128i CopySourceAlphaOpaque4(__m128i d, __m128i s)
+{
+    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sa = _mm_srli_epi32(s, 24);
+    __m128i a = _mm_sub_epi32(_mm_set1_epi32(255), sa);
+    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+    __m128i aLo = _mm_unpacklo_epi32(a, a);
+    __m128i aHi = _mm_unpackhi_epi32(a, a);
+    __m128i up = _mm_subs_epu8(d, s);
+    __m128i down = _mm_subs_epu8(s, d);
+    __m128i upLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(up, zero), aLo), 8);
+    __m128i upHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(up, zero), aHi), 8);
+    __m128i downLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(down, zero), aLo), 8);
+    __m128i downHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(down, zero), aHi), 8);
+    __m128i colour = _mm_sub_epi8(_mm_add_epi8(s, _mm_packus_epi16(upLo, upHi)),
+                                  _mm_packus_epi16(downLo, downHi));
+    __m128i alpha = _mm_adds_epu8(d, s);
+    __m128i blended = _mm_or_si128(_mm_andnot_si128(alphaMask, colour), _mm_and_si128(alphaMask, alpha));
+    __m128i untouched = _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), zero);
+    return _mm_or_si128(_mm_and_si128(untouched, d), _mm_andnot_si128(untouched, blended));
+}
+
+void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count)
+{
+    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i sa = _mm_and_si128(s, alphaMask);
+        int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaMask));
+        if (opaque == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
+            continue;
+        }
+        int clear = _mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128()));
+        if (clear == 0xFFFF) {
+            continue;
+        }
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), CopySourceAlphaOpaque4(d, s));
+    }
+    for (; i < count; ++i) {
+        dst[i] = CopySourceAlphaOpaquePixel(dst[i], src[i]);
+    }
+}
+#else
+void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count)
+{
+    CopySourceAlphaOpaqueRowScalar(dst, src, count);
+}
+#endif
