@@ -1,0 +1,242 @@
+#include "RasterTestSupport.h"
+
+#include "raster/BlendFormulas.h"
+#include "raster/Blit.h"
+#include "raster/BlitRows.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+namespace {
+
+// A plain per-pixel reference of one composite, written from the formulas.
+RasterPixel ReferencePixel(RasterPixel s, RasterPixel d, float alpha, int mode)
+{
+    int op = mode & 0xFF;
+    bool sourceAlpha = (mode & BlendUseSourceAlpha) != 0;
+    if (op >= 0xF0) {
+        int from = mode & 3, to = (mode >> 2) & 3;
+        int c[4] = {ChannelOf(d, 0), ChannelOf(d, 1), ChannelOf(d, 2), ChannelOf(d, 3)};
+        c[to] = ChannelOf(s, from);
+        return PackChannels(c[0], c[1], c[2], c[3]);
+    }
+    if (op == 0 && !sourceAlpha && alpha == 1.0f) {
+        return s;
+    }
+    if (op == 0 && !sourceAlpha && alpha == 0.5f) {
+        return ((s >> 1) & 0x7F7F7F7Fu) + ((d >> 1) & 0x7F7F7F7Fu);
+    }
+    int w = int(double(alpha) * 256.0);
+    if (w == 0 || op > 5) {
+        return d;
+    }
+    int sa = ChannelOf(s, 3);
+    int k = sourceAlpha ? w * (sa + 1) / 256 : w;
+    auto each = [&](int (*f)(int, int, int)) {
+        return PackChannels(f(ChannelOf(s, 0), ChannelOf(d, 0), k), f(ChannelOf(s, 1), ChannelOf(d, 1), k),
+                            f(ChannelOf(s, 2), ChannelOf(d, 2), k), f(ChannelOf(s, 3), ChannelOf(d, 3), k));
+    };
+    if (!sourceAlpha) {
+        switch (op) {
+        case 0: return w <= 0 ? d : (w == 256 ? s : each(MixToward));
+        case 1: return each(AddScaled);
+        case 2: return each(DodgeDivide);
+        case 3: return each(MultiplyScaled);
+        case 4: return each(OverlayQuadratic);
+        default: return HsvAdjust(d, ChannelOf(s, 2), ChannelOf(s, 1), ChannelOf(s, 0), w, sa);
+        }
+    }
+    switch (op) {
+    case 0: {
+        if (sa == 0) {
+            return d;
+        }
+        if (w == 256) {
+            auto c = [&](int i) { return ChannelOf(s, i) + (ChannelOf(d, i) - ChannelOf(s, i)) * (255 - sa) / 256; };
+            return PackChannels(c(0), c(1), c(2), std::min(255, ChannelOf(d, 3) + sa));
+        }
+        return PackChannels(MixToward(ChannelOf(s, 0), ChannelOf(d, 0), k),
+                            MixToward(ChannelOf(s, 1), ChannelOf(d, 1), k),
+                            MixToward(ChannelOf(s, 2), ChannelOf(d, 2), k), std::min(255, ChannelOf(d, 3) + k));
+    }
+    case 1: return sa == 0 ? d : each(AddScaled);
+    case 2: return each(DodgeDivide);
+    case 3: return sa == 0 ? d : each(MultiplyScaled);
+    case 4: return each(OverlayQuadratic);
+    default: return HsvAdjust(d, ChannelOf(s, 2), ChannelOf(s, 1), ChannelOf(s, 0), k, sa);
+    }
+}
+
+// Reference blit: walk every source pixel of the (shifted) source area and
+// draw it where it lands, if it lands inside the destination.
+void ReferenceBlit(TestBitmap& dest, TestBitmap& src, int dstX, int dstY, const RasterRect* rect, float alpha,
+                   int mode)
+{
+    if (alpha == 0.0f) {
+        return;
+    }
+    int left = 0, top = 0, right = src.w, bottom = src.h;
+    if (rect != nullptr) {
+        left = rect->left, top = rect->top;
+        right = std::min(rect->right, src.w), bottom = std::min(rect->bottom, src.h);
+        if (left < 0) {
+            dstX -= left, left = 0;
+        }
+        if (top < 0) {
+            dstY -= top, top = 0;
+        }
+    }
+    for (int sy = top; sy < bottom; ++sy) {
+        for (int sx = left; sx < right; ++sx) {
+            int dx = dstX + sx - left, dy = dstY + sy - top;
+            if (dx >= 0 && dy >= 0 && dx < dest.w && dy < dest.h) {
+                dest.At(dx, dy) = ReferencePixel(src.At(sx, sy), dest.At(dx, dy), alpha, mode);
+            }
+        }
+    }
+}
+
+RasterPixel BlitOne(RasterPixel s, RasterPixel d, float alpha, int mode)
+{
+    TestBitmap src(1, 1, 1, false), dest(1, 1, 1, false);
+    src.At(0, 0) = s;
+    dest.At(0, 0) = d;
+    BlitBitmap(&dest, &src, 0, 0, nullptr, alpha, mode);
+    return dest.At(0, 0);
+}
+
+} // namespace
+
+TEST(BlitBitmap, ClipsSourceRectangleAndDestination)
+{
+    TestBitmap src(4, 1, 4, false), dest(30, 1, 32, false);
+    for (int x = 0; x < 4; ++x) {
+        src.At(x, 0) = 0xFF000001u + RasterPixel(x);
+    }
+    RasterRect rect{-10, 0, 4, 1};
+    BlitBitmap(&dest, &src, 5, 0, &rect, 1.0f, BlendModeCopy);
+    EXPECT_EQ(dest.At(14, 0), 0u);
+    EXPECT_EQ(dest.At(15, 0), 0xFF000001u);
+    EXPECT_EQ(dest.At(18, 0), 0xFF000004u);
+
+    std::fill(dest.memory.begin(), dest.memory.end(), 0u);
+    BlitBitmap(&dest, &src, -3, 0, nullptr, 1.0f, BlendModeCopy);
+    EXPECT_EQ(dest.At(0, 0), 0xFF000004u);
+    EXPECT_EQ(dest.At(1, 0), 0u);
+
+    std::vector<RasterPixel> before = dest.memory;
+    BlitBitmap(&dest, &src, 30, 0, nullptr, 1.0f, BlendModeCopy);
+    BlitBitmap(&dest, &src, -4, 0, nullptr, 1.0f, BlendModeCopy);
+    BlitBitmap(&dest, &src, 0, 1, nullptr, 1.0f, BlendModeCopy);
+    BlitBitmap(&dest, &src, 0, 0, nullptr, 0.0f, BlendModeCopy);
+    BlitBitmap(&dest, nullptr, 0, 0, nullptr, 1.0f, BlendModeCopy);
+    BlitBitmap(&dest, &src, 0, 0, nullptr, 1.0f, 6);
+    EXPECT_EQ(dest.memory, before);
+    // The stride padding beyond the width is never written.
+    EXPECT_EQ(dest.memory[30], 0u);
+    EXPECT_EQ(dest.memory[31], 0u);
+}
+
+TEST(BlitBitmap, CopyWeights)
+{
+    EXPECT_EQ(BlitOne(0x01010101u, 0, 0.5f, BlendModeCopy), 0u);         // per-byte average
+    EXPECT_EQ(BlitOne(0x01010101u, 0, 0.51f, BlendModeCopy), 0x01010101u); // 1 + (0 - 1) * 126 / 256
+    EXPECT_EQ(BlitOne(0x12345678u, 0x9ABCDEF0u, 1.0f, BlendModeCopy), 0x12345678u);
+    EXPECT_EQ(BlitOne(0x12345678u, 0x9ABCDEF0u, -0.5f, BlendModeCopy), 0x9ABCDEF0u);
+}
+
+TEST(BlitBitmap, SourceAlphaCopyAtFullWeight)
+{
+    const int mode = BlendUseSourceAlpha | BlendModeCopy;
+    EXPECT_EQ(BlitOne(0x00FFFFFFu, 0x11223344u, 1.0f, mode), 0x11223344u);
+    EXPECT_EQ(BlitOne(0xFF102030u, 0x00405060u, 1.0f, mode), 0xFF102030u);
+    // sa 128 over alpha 200 saturates; blue 0 over 255: 0 + 255 * 127 / 256 = 126;
+    // red 255 over 0: 255 + (-255 * 127) / 256 = 255 - 126 (truncated toward zero).
+    EXPECT_EQ(BlitOne(0x80FF0000u, 0xC80000FFu, 1.0f, mode), 0xFF81007Eu);
+}
+
+TEST(BlitBitmap, AddDodgeAndHsv)
+{
+    EXPECT_EQ(BlitOne(0xFFC0C0C0u, 0x80808080u, 1.0f, BlendModeAdd), 0xFFFFFFFFu);
+    EXPECT_EQ(BlitOne(0xFFC0C0C0u, 0x80808080u, -1.0f, BlendModeAdd), 0u);
+    EXPECT_EQ(BlitOne(0xFF101010u, 0x80808080u, -1.0f, BlendModeAdd), 0x00707070u);
+    // t = 255 * 256 / 256 >= 255: every non-zero channel saturates, zero stays.
+    EXPECT_EQ(BlitOne(0xFFFFFFFFu, 0x01000500u, 1.0f, BlendModeDodge), 0xFF00FF00u);
+    for (int grey : {0, 1, 77, 128, 254, 255}) {
+        RasterPixel d = 0x40000000u | RasterPixel(grey * 0x010101);
+        RasterPixel out = BlitOne(0xC0808080u, d, 1.0f, BlendModeHsvAdjust);
+        EXPECT_EQ(out, 0xC0000000u | RasterPixel(grey * 0x010101)) << grey;
+    }
+}
+
+TEST(BlitBitmap, ChannelCopy)
+{
+    // 0xF3: source alpha into destination blue, the rest kept.
+    EXPECT_EQ(BlitOne(0xABCDEF12u, 0x11223344u, 1.0f, 0xF3), 0x112233ABu);
+    EXPECT_EQ(BlitOne(0xABCDEF12u, 0x11223344u, 0.1f, 0xFE), 0xCD223344u); // red into alpha
+}
+
+TEST(BlitBitmap, VectorSourceAlphaRowMatchesScalar)
+{
+    std::vector<RasterPixel> src(256 + 3), scalar(src.size()), vector(src.size());
+    for (int sa = 0; sa < 256; ++sa) {
+        for (int sv = 0; sv < 256; ++sv) {
+            for (size_t i = 0; i < src.size(); ++i) {
+                int dv = int(i & 0xFF);
+                src[i] = PackChannels(sv, sv ^ 0x55, 255 - sv, sa);
+                scalar[i] = vector[i] = PackChannels(dv, 255 - dv, dv * 7, dv);
+            }
+            CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
+            CopySourceAlphaOpaqueRow(vector.data(), src.data(), int(src.size()));
+            ASSERT_EQ(scalar, vector) << "sa " << sa << " s " << sv;
+        }
+    }
+}
+
+TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
+{
+    std::mt19937 rng(20261208);
+    const int modes[] = {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005,
+                         0xF0, 0xF3, 0xF9, 0xFE, 6, 0x10006, 0x20000, 0x20001};
+    const float alphas[] = {1.0f, 0.5f, 0.51f, 0.25f, 0.75f, 0.999f, 1.5f, -0.5f, 0.002f};
+    int checked = 0;
+    for (int mode : modes) {
+        for (float alpha : alphas) {
+            for (int round = 0; round < 4; ++round) {
+                int sw = 1 + int(rng() % 40), sh = 1 + int(rng() % 12);
+                int dw = 1 + int(rng() % 40), dh = 1 + int(rng() % 12);
+                TestBitmap src(sw, sh, sw + int(rng() % 3), rng() % 2 == 0);
+                TestBitmap dest(dw, dh, dw + int(rng() % 3), rng() % 2 == 0);
+                FillRandom(src, rng);
+                FillRandom(dest, rng);
+                TestBitmap expected = dest;
+                int dx = int(rng() % (dw + 20)) - 10 - sw / 2, dy = int(rng() % (dh + 8)) - 4 - sh / 2;
+                RasterRect rect{int(rng() % (sw + 4)) - 4, int(rng() % (sh + 3)) - 3, int(rng() % (sw + 6)),
+                                int(rng() % (sh + 4))};
+                const RasterRect* r = rng() % 3 == 0 ? nullptr : &rect;
+                BlitBitmap(&dest, &src, dx, dy, r, alpha, mode);
+                ReferenceBlit(expected, src, dx, dy, r, alpha, mode);
+                ASSERT_EQ(dest.memory, expected.memory)
+                    << "mode " << std::hex << mode << std::dec << " alpha " << alpha << " round " << round;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 20 * 9 * 4);
+}
+
+TEST(BlitBitmap, BottomUpRowsWalkBackwards)
+{
+    TestBitmap src(2, 3, 2, false), dest(2, 3, 4, true);
+    for (int y = 0; y < 3; ++y) {
+        src.At(0, y) = src.At(1, y) = 0xFF000000u | RasterPixel(y + 1);
+    }
+    BlitBitmap(&dest, &src, 0, 0, nullptr, 1.0f, BlendModeCopy);
+    // Image row 0 is the last memory row of a bottom-up bitmap.
+    EXPECT_EQ(dest.memory[2 * 4], 0xFF000001u);
+    EXPECT_EQ(dest.memory[0], 0xFF000003u);
+    EXPECT_EQ(dest.memory[2], 0u);
+}
