@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,12 +108,22 @@ public:
     {
         for (const Run& run : runs) {
             auto it = run.counters.find("items_per_second");
-            if (run.run_type == Run::RT_Iteration && it != run.counters.end()) {
-                rates[run.benchmark_name()] = it->second.value / 1e6;
+            if (it == run.counters.end()) {
+                continue;
+            }
+            // With --benchmark_repetitions the median stands for the benchmark.
+            if (run.run_type == Run::RT_Iteration && medians.count(run.run_name.str()) == 0) {
+                rates[run.run_name.str()] = it->second.value / 1e6;
+            } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                rates[run.run_name.str()] = it->second.value / 1e6;
+                medians.insert(run.run_name.str());
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
+
+private:
+    std::set<std::string> medians;
 };
 
 } // namespace

@@ -30,30 +30,26 @@ void CopySourceAlphaOpaqueRowScalar(RasterPixel* dst, const RasterPixel* src, in
 }
 
 #if defined(__SSE2__)
-// Truncation toward zero of (d - s) * a / 256 is sign(d - s) * (|d - s| * a >> 8),
-// so the two saturated differences (one of them is 0) are scaled unsigned in
-// 16-bit lanes (|d - s| * a <= 65025) and added to or taken from s.
+// Truncation toward zero of (d - s) * a / 256 is sign(d - s) * (|d - s| * a >> 8).
+// |d - s| is unpacked into the high byte of 16-bit lanes, so one unsigned high
+// multiply by a gives the shifted product; the sign is put back per byte.
+// Pixels with sa = 0 get a = 256, which reproduces d exactly and saves a select.
 static inline __m128i CopySourceAlphaOpaque4(__m128i d, __m128i s)
 {
     const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
     const __m128i zero = _mm_setzero_si128();
-    __m128i sa = _mm_srli_epi32(s, 24);
-    __m128i a = _mm_sub_epi32(_mm_set1_epi32(255), sa);
+    __m128i a = _mm_srli_epi32(_mm_andnot_si128(s, alphaMask), 24);
+    a = _mm_sub_epi32(a, _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), zero));
     a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-    __m128i aLo = _mm_unpacklo_epi32(a, a);
-    __m128i aHi = _mm_unpackhi_epi32(a, a);
     __m128i up = _mm_subs_epu8(d, s);
-    __m128i down = _mm_subs_epu8(s, d);
-    __m128i upLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(up, zero), aLo), 8);
-    __m128i upHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(up, zero), aHi), 8);
-    __m128i downLo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(down, zero), aLo), 8);
-    __m128i downHi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(down, zero), aHi), 8);
-    __m128i colour = _mm_sub_epi8(_mm_add_epi8(s, _mm_packus_epi16(upLo, upHi)),
-                                  _mm_packus_epi16(downLo, downHi));
+    __m128i difference = _mm_or_si128(up, _mm_subs_epu8(s, d));
+    __m128i below = _mm_cmpeq_epi8(up, zero); // d <= s: subtract
+    __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, difference), _mm_unpacklo_epi32(a, a));
+    __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, difference), _mm_unpackhi_epi32(a, a));
+    __m128i step = _mm_packus_epi16(lo, hi);
+    __m128i colour = _mm_add_epi8(s, _mm_sub_epi8(_mm_xor_si128(step, below), below));
     __m128i alpha = _mm_adds_epu8(d, s);
-    __m128i blended = _mm_or_si128(_mm_andnot_si128(alphaMask, colour), _mm_and_si128(alphaMask, alpha));
-    __m128i untouched = _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), zero);
-    return _mm_or_si128(_mm_and_si128(untouched, d), _mm_andnot_si128(untouched, blended));
+    return _mm_or_si128(_mm_andnot_si128(alphaMask, colour), _mm_and_si128(alphaMask, alpha));
 }
 
 void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count)
