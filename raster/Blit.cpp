@@ -44,12 +44,7 @@ inline RasterPixel AllChannels(RasterPixel s, RasterPixel d, int k)
 }
 
 // all four channels: d' = clamp(d + s * k / 256)
-void AddRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
-{
-    for (int i = 0; i < count; ++i) {
-        dst[i] = AllChannels<AddScaled>(src[i], dst[i], k);
-    }
-}
+void AddRow(RasterPixel* dst, const RasterPixel* src, int count, int k) { AddScaledRow(dst, src, count, k); }
 
 // all four channels: t = s * k / 256; d' = clamp(t > 254 ? d * 256 : d * 256 / (256 - t))
 void DodgeRow(RasterPixel* dst, const RasterPixel* src, int count, int k)

@@ -29,7 +29,44 @@ void CopySourceAlphaOpaqueRowScalar(RasterPixel* dst, const RasterPixel* src, in
     }
 }
 
+void AddScaledRowScalar(RasterPixel* dst, const RasterPixel* src, int count, int k)
+{
+    for (int i = 0; i < count; ++i) {
+        RasterPixel s = src[i], d = dst[i];
+        dst[i] = PackChannels(AddScaled(ChannelOf(s, 0), ChannelOf(d, 0), k),
+                              AddScaled(ChannelOf(s, 1), ChannelOf(d, 1), k),
+                              AddScaled(ChannelOf(s, 2), ChannelOf(d, 2), k),
+                              AddScaled(ChannelOf(s, 3), ChannelOf(d, 3), k));
+    }
+}
+
 #if defined(__SSE2__)
+// s * |k| >> 8 is the magnitude of s * k / 256 truncated toward zero; it is
+// added or, for a negative weight, subtracted with byte saturation.
+void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
+{
+    if (k < -256 || k > 256) {
+        AddScaledRowScalar(dst, src, count, k);
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weight = _mm_set1_epi16(short(k < 0 ? -k : k));
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        __m128i step = s;
+        if (k != 256 && k != -256) {
+            __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, s), weight);
+            __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, s), weight);
+            step = _mm_packus_epi16(lo, hi);
+        }
+        d = k < 0 ? _mm_subs_epu8(d, step) : _mm_adds_epu8(d, step);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), d);
+    }
+    AddScaledRowScalar(dst + i, src + i, count - i, k);
+}
+
 // Truncation toward zero of (d - s) * a / 256 is sign(d - s) * (|d - s| * a >> 8).
 // |d - s| is unpacked into the high byte of 16-bit lanes, so one unsigned high
 // multiply by a gives the shifted product; the sign is put back per byte.
@@ -79,5 +116,10 @@ void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int coun
 void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count)
 {
     CopySourceAlphaOpaqueRowScalar(dst, src, count);
+}
+
+void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
+{
+    AddScaledRowScalar(dst, src, count, k);
 }
 #endif

@@ -8,3 +8,8 @@
 // reference; the vector one gives identical bytes. Any thread, real-time safe.
 void CopySourceAlphaOpaqueRowScalar(RasterPixel* dst, const RasterPixel* src, int count);
 void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count);
+
+// Add: every channel d' = clamp(d + s * k / 256). Vector for |k| <= 256,
+// where the product scales unsigned and saturating byte arithmetic clamps.
+void AddScaledRowScalar(RasterPixel* dst, const RasterPixel* src, int count, int k);
+void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k);

@@ -196,6 +196,21 @@ TEST(BlitBitmap, VectorSourceAlphaRowMatchesScalar)
     }
 }
 
+TEST(BlitBitmap, VectorAddRowMatchesScalar)
+{
+    std::mt19937 rng(5);
+    std::vector<RasterPixel> src(67), scalar(src.size()), vector(src.size());
+    for (int k = -300; k <= 300; ++k) {
+        for (size_t i = 0; i < src.size(); ++i) {
+            src[i] = RasterPixel(rng());
+            scalar[i] = vector[i] = RasterPixel(rng());
+        }
+        AddScaledRowScalar(scalar.data(), src.data(), int(src.size()), k);
+        AddScaledRow(vector.data(), src.data(), int(src.size()), k);
+        ASSERT_EQ(scalar, vector) << "k " << k;
+    }
+}
+
 TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
 {
     std::mt19937 rng(20261208);
