@@ -1,0 +1,291 @@
+#include "core/IStandalonePlugin.h"
+#include "tests/core/TestEditor.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+// The base with the standalone answers and a recording of the change hooks.
+class RecordingPlugin : public IStandalonePlugin {
+public:
+    RecordingPlugin() : IStandalonePlugin("Test", "", "Maker", "1-1 2-2", nullptr, nullptr)
+    {
+        for (auto& p : parameters) {
+            p->ConfigureDouble("p", 0.5, 0.0, 10.0, 0.5);
+        }
+        parameters[1]->type = IParameter::TypeInteger;
+    }
+    void ParameterChanged(int index) override
+    {
+        IAudioPlugin::ParameterChanged(index);
+        changes.push_back(index);
+    }
+    std::vector<int> changes;
+};
+
+class UnevenPlugin : public IStandalonePlugin {
+public:
+    UnevenPlugin() : IStandalonePlugin("T", "", "M", "1-1 1-3", nullptr, nullptr) {}
+};
+} // namespace
+
+TEST(PluginBase, IdentityAndChannelParsing)
+{
+    RecordingPlugin plug;
+    EXPECT_EQ(plug.ParameterCount(), 7);
+    EXPECT_EQ(plug.channelIoPairs.size(), 2u);
+    EXPECT_EQ(plug.channelIoPairs[1]->inputs, 2);
+    EXPECT_EQ(plug.channelIoPairs[1]->outputs, 2);
+    EXPECT_EQ(plug.inputChannelRecords.size(), 2u);
+    EXPECT_TRUE(plug.inputChannelRecords[0]->connected);
+    EXPECT_EQ(plug.inputChannelRecords[1]->slot, &plug.inputChannelData[1]);
+    EXPECT_EQ(plug.BlockSize(), 1024);
+    EXPECT_EQ(plug.HostKind(), 24);
+    EXPECT_EQ(plug.hostVersion, 0x00010000u);
+    EXPECT_EQ(plug.WrapperKind(), 5);
+    EXPECT_EQ(plug.HostTempo(), 120.0);
+    EXPECT_EQ(plug.ParameterAt(7), nullptr);
+    EXPECT_EQ(plug.ParameterAt(-1), nullptr);
+    EXPECT_EQ(std::string(plug.presets[0]->presetName), "empty");
+}
+
+TEST(PluginBase, PassThroughAndZeroFilledExtraOutputs)
+{
+    RecordingPlugin plug;
+    double l[4] = {1, 2, 3, 4}, r[4] = {-1, -2, -3, -4}, ol[4], orr[4];
+    double* in[2] = {l, r};
+    double* out[2] = {ol, orr};
+    plug.ProcessAudioBlock(in, out, 4);
+    EXPECT_EQ(std::memcmp(l, ol, sizeof l), 0);
+    EXPECT_EQ(std::memcmp(r, orr, sizeof r), 0);
+
+    UnevenPlugin uneven;
+    ASSERT_EQ(uneven.inputChannelRecords.size(), 1u);
+    ASSERT_EQ(uneven.outputChannelRecords.size(), 3u);
+    double o3[4] = {9, 9, 9, 9};
+    double* out3[3] = {ol, orr, o3};
+    orr[0] = 5;
+    uneven.ProcessAudioBlock(in, out3, 4);
+    EXPECT_EQ(ol[3], 4.0);
+    EXPECT_EQ(orr[0], 0.0);
+    EXPECT_EQ(o3[3], 0.0);
+}
+
+TEST(PluginBase, ChangeBlockSizeZeroesOnlyOnChange)
+{
+    RecordingPlugin plug;
+    plug.inputChannelRecords[0]->scratch[3] = 7.0;
+    plug.ChangeBlockSize(1024);
+    EXPECT_EQ(plug.inputChannelRecords[0]->scratch[3], 7.0);
+    plug.ChangeBlockSize(32);
+    EXPECT_EQ(plug.BlockSize(), 32);
+    ASSERT_EQ(plug.outputChannelRecords[1]->scratch.size(), 32u);
+    EXPECT_EQ(plug.outputChannelRecords[1]->scratch[31], 0.0);
+}
+
+TEST(PluginBase, HostKindsBySubstring)
+{
+    EXPECT_EQ(IAudioPlugin::IdentifyHost("CuBaSe 10"), 3);
+    EXPECT_EQ(IAudioPlugin::IdentifyHost("REAPER"), 1);
+    EXPECT_EQ(IAudioPlugin::IdentifyHost("standalone"), 24);
+    EXPECT_EQ(IAudioPlugin::IdentifyHost(""), 0);
+    EXPECT_EQ(IAudioPlugin::IdentifyHost("delivery"), 9);
+    EXPECT_EQ(IAudioPlugin::IdentifyHost("Cubase with Reaper"), 3); // table order decides
+    EXPECT_EQ(IAudioPlugin::IdentifyHost(nullptr), 0);
+}
+
+TEST(PluginState, DefaultsSerializeToFiftySixBytes)
+{
+    RecordingPlugin plug;
+    ChunkBuffer chunk;
+    ASSERT_TRUE(plug.SerializeParams(chunk));
+    ASSERT_EQ(chunk.Size(), 56);
+    double v;
+    std::memcpy(&v, chunk.Bytes() + 8, 8);
+    EXPECT_EQ(v, 0.5);
+    ASSERT_TRUE(plug.SerializeParams(chunk));
+    EXPECT_EQ(chunk.Size(), 112); // the second state follows the first
+}
+
+TEST(PluginState, ReadingClampsStopsAndNotifiesEveryParameter)
+{
+    RecordingPlugin plug;
+    ChunkBuffer chunk;
+    ASSERT_TRUE(chunk.Resize(56));
+    const double values[7] = {500.0, -3.0, 1.0, 2.0, 3.0, 4.0, 5.0};
+    std::memcpy(chunk.Bytes(), values, 56);
+
+    EXPECT_EQ(plug.UnserializeParams(chunk, 0), 56);
+    EXPECT_EQ(plug.parameters[0]->value, 10.0);
+    EXPECT_EQ(plug.parameters[1]->value, 0.0);
+    EXPECT_EQ(plug.changes.size(), 7u);
+
+    plug.changes.clear();
+    plug.parameters[6]->value = 9.0;
+    EXPECT_EQ(plug.UnserializeParams(chunk, 8), -1);
+    EXPECT_EQ(plug.parameters[0]->value, 0.0);  // read from byte 8: -3 clamped
+    EXPECT_EQ(plug.parameters[5]->value, 5.0);
+    EXPECT_EQ(plug.parameters[6]->value, 0.0);  // missing: 0.0 clamped
+    EXPECT_EQ(plug.changes.size(), 7u);
+
+    plug.changes.clear();
+    plug.parameters[2]->value = 4.5;
+    EXPECT_EQ(plug.UnserializeParams(chunk, -4), -4);
+    EXPECT_EQ(plug.parameters[2]->value, 4.5);
+    EXPECT_EQ(plug.changes.size(), 7u);
+}
+
+TEST(PluginState, ShortChunkStopsAfterFirstMissingValue)
+{
+    RecordingPlugin plug;
+    ChunkBuffer chunk;
+    ASSERT_TRUE(chunk.Resize(20)); // two values and four stray bytes
+    const double values[2] = {1.0, 2.0};
+    std::memcpy(chunk.Bytes(), values, 16);
+    for (auto& p : plug.parameters) {
+        p->value = 7.0;
+    }
+    EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1);
+    EXPECT_EQ(plug.parameters[1]->value, 2.0);
+    EXPECT_EQ(plug.parameters[2]->value, 0.0);
+    EXPECT_EQ(plug.parameters[3]->value, 7.0);
+}
+
+TEST(PluginState, NonFiniteStoredValuesBecomeTheDefault)
+{
+    RecordingPlugin plug;
+    ChunkBuffer chunk;
+    ASSERT_TRUE(chunk.Resize(56));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[7] = {nan, inf, -inf, 1.0, 1.0, 1.0, 1.0};
+    std::memcpy(chunk.Bytes(), values, 56);
+    EXPECT_EQ(plug.UnserializeParams(chunk, 0), 56);
+    EXPECT_EQ(plug.parameters[0]->value, 0.5);
+    EXPECT_EQ(plug.parameters[1]->value, 0.5);
+    EXPECT_EQ(plug.parameters[2]->value, 0.5);
+}
+
+TEST(PluginState, StateMatchesInSinglePrecision)
+{
+    RecordingPlugin plug;
+    double values[8] = {0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.500001};
+    EXPECT_TRUE(plug.StateMatches(values, 1));
+    values[7] = 0.50002;
+    EXPECT_FALSE(plug.StateMatches(values, 1));
+}
+
+TEST(PluginPresets, StoreAndLoadSlots)
+{
+    RecordingPlugin plug;
+    plug.StoreFirstFreePreset();
+    EXPECT_TRUE(plug.presets[0]->initialized);
+    EXPECT_EQ(std::string(plug.presets[0]->presetName), "-");
+    EXPECT_EQ(plug.presets[0]->chunk.Size(), 56);
+    plug.StoreFirstFreePreset(); // no free slot: nothing happens
+    EXPECT_EQ(plug.presets[0]->chunk.Size(), 56);
+    EXPECT_FALSE(plug.LoadPresetSlot(1));
+
+    plug.parameters[0]->value = 3.0;
+    plug.changes.clear();
+    EXPECT_TRUE(plug.LoadPresetSlot(0));
+    EXPECT_EQ(plug.parameters[0]->value, 0.5);
+    EXPECT_EQ(plug.changes.size(), 7u);
+    EXPECT_EQ(plug.currentPreset, 0);
+}
+
+TEST(PluginPresets, UninitializedSlotCapturesTheCurrentValues)
+{
+    RecordingPlugin plug;
+    plug.parameters[3]->value = 4.0;
+    EXPECT_TRUE(plug.LoadPresetSlot(0));
+    EXPECT_EQ(std::string(plug.presets[0]->presetName), "user preset 1");
+    EXPECT_EQ(plug.presets[0]->chunk.Size(), 56);
+    double v;
+    std::memcpy(&v, plug.presets[0]->chunk.Bytes() + 24, 8);
+    EXPECT_EQ(v, 4.0);
+}
+
+TEST(PluginEditor, AttachPushesNormalizedValuesAndTakesOwnership)
+{
+    RecordingPlugin plug;
+    plug.AttachEditor(nullptr);
+    EXPECT_EQ(plug.Editor(), nullptr);
+
+    auto editor = std::make_unique<TestEditor>(&plug);
+    auto* knob = new ValueControl(&plug, 2);
+    knob->auxLinks.push_back({0.0, 4});
+    knob->auxLinks.push_back({0.0, 4});
+    editor->AddControl(std::unique_ptr<IControl>(knob));
+    auto* background = new ValueControl(&plug, -1);
+    editor->AddControl(std::unique_ptr<IControl>(background));
+    plug.parameters[2]->value = 2.5;
+    plug.parameters[4]->value = 5.0;
+    IGraphics* raw = editor.get();
+    plug.AttachEditor(std::move(editor));
+    EXPECT_EQ(plug.Editor(), raw);
+    EXPECT_DOUBLE_EQ(knob->value, 0.25);
+    EXPECT_DOUBLE_EQ(knob->defaultValue, 0.25);
+    EXPECT_DOUBLE_EQ(knob->auxLinks[0].value, 0.5); // the first matching link only
+    EXPECT_EQ(knob->auxLinks[1].value, 0.0);
+    EXPECT_EQ(background->value, 0.0);
+    EXPECT_NE(raw->backBuffer, nullptr);
+
+    // A preset load shows the plain values through the editor.
+    plug.StoreFirstFreePreset();
+    plug.parameters[2]->value = 10.0;
+    plug.PushParametersToEditor();
+    EXPECT_DOUBLE_EQ(knob->value, 1.0);
+    EXPECT_TRUE(knob->redrawPending);
+}
+
+TEST(PluginEditor, SetParameterFromEditorUnderTheLock)
+{
+    RecordingPlugin plug;
+    plug.SetParameterFromEditor(1, 0.5);
+    EXPECT_EQ(plug.parameters[1]->value, 5.0); // 10 * 0.5 rounded to the 0.5 step
+    ASSERT_EQ(plug.changes.size(), 1u);
+    EXPECT_EQ(plug.changes[0], 1);
+    plug.SetParameterFromEditor(9, 0.5); // no such parameter: nothing
+    EXPECT_EQ(plug.changes.size(), 1u);
+}
+
+// Processing and parameter changes never overlap: the audio thread holds the
+// recursive lock per block while the UI thread changes parameters.
+TEST(PluginLockThreads, ChangesNeverLandInsideABlock)
+{
+    RecordingPlugin plug;
+    std::atomic<bool> insideBlock{false};
+    std::atomic<bool> overlap{false};
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        double buffer[2][64] = {};
+        double* in[2] = {buffer[0], buffer[1]};
+        double* out[2] = {buffer[0], buffer[1]};
+        while (!stop.load()) {
+            plug.EnterPluginLock();
+            insideBlock.store(true);
+            plug.ProcessAudioBlock(in, out, 64);
+            insideBlock.store(false);
+            plug.LeavePluginLock();
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        plug.EnterPluginLock();
+        if (insideBlock.load()) {
+            overlap.store(true);
+        }
+        plug.LeavePluginLock();
+        plug.SetParameterFromEditor(i % 7, (i % 10) / 10.0);
+    }
+    stop.store(true);
+    audio.join();
+    EXPECT_FALSE(overlap.load());
+    EXPECT_EQ(plug.changes.size(), 2000u);
+}

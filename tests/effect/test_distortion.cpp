@@ -1,0 +1,257 @@
+#include "effect/DistortionEffect.h"
+#include "tests/effect/ReferenceDistortion.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+struct Effect : ::testing::Test {
+    Effect() { DistortionEffect::ResetSharedStateForTests(); }
+
+    DistortionEffect fx{nullptr, nullptr, false};
+
+    void Set(int index, double value)
+    {
+        fx.parameters[static_cast<size_t>(index)]->value = value;
+        fx.ParameterChanged(index);
+    }
+    // Runs one stereo block; the right channel gets the same input unless given.
+    std::vector<double> Run(std::vector<double> left, std::vector<double>* rightOut = nullptr)
+    {
+        std::vector<double> right = left;
+        std::vector<double> outL(left.size()), outR(left.size());
+        double* in[2] = {left.data(), right.data()};
+        double* out[2] = {outL.data(), outR.data()};
+        fx.ProcessAudioBlock(in, out, static_cast<int>(left.size()));
+        if (rightOut != nullptr) {
+            *rightOut = outR;
+        }
+        return outL;
+    }
+};
+
+std::string Display(IParameter& p)
+{
+    char t[32];
+    p.DisplayText(t, sizeof t);
+    return t;
+}
+} // namespace
+
+TEST_F(Effect, ParameterTableAndDefaults)
+{
+    const double values[7] = {1.0, 1.0, 1.0, 1.0, 0.0, 0.0, 0.0};
+    const char* texts[7] = {"1.00", "1", "1.000", "1.000", "0", "0.000", "0.000"};
+    const char* names[7] = {"Coarse Downsample", "Fine Downsample", "Wet Amount", "Gain", "", "Even Harmonics", "Odd Harmonics"};
+    for (int i = 0; i < 7; ++i) {
+        IParameter& p = *fx.parameters[static_cast<size_t>(i)];
+        EXPECT_EQ(p.value, values[i]) << i;
+        EXPECT_EQ(Display(p), texts[i]) << i;
+        EXPECT_STREQ(p.name, names[i]);
+        EXPECT_EQ(p.shape, i == 4 ? 1.0 : 2.0);
+    }
+    EXPECT_EQ(fx.parameters[1]->type, IParameter::TypeInteger);
+    EXPECT_EQ(fx.parameters[0]->type, IParameter::TypeContinuous);
+    EXPECT_EQ(fx.parameters[4]->type, IParameter::TypeUnset);
+    EXPECT_DOUBLE_EQ(fx.parameters[0]->maximum, 327.68);
+    EXPECT_TRUE(fx.presets[0]->initialized);
+    EXPECT_STREQ(fx.presets[0]->presetName, "-");
+}
+
+TEST_F(Effect, KnobPositionsGiveTheDocumentedValues)
+{
+    IParameter& coarse = *fx.parameters[0];
+    coarse.SetFromNormalized(1.0);
+    EXPECT_DOUBLE_EQ(coarse.value, 327.68);
+    EXPECT_EQ(Display(coarse), "327.68");
+    coarse.SetFromNormalized(0.5);
+    EXPECT_EQ(Display(coarse), "82.67");
+    coarse.SetFromNormalized(0.25);
+    EXPECT_DOUBLE_EQ(coarse.value, 21.4175);
+    EXPECT_EQ(Display(coarse), "21.42");
+    IParameter& fine = *fx.parameters[1];
+    fine.SetFromNormalized(0.75);
+    EXPECT_EQ(fine.value, 9.0);
+    fx.SetParameterFromEditor(1, 0.5);
+    EXPECT_EQ(fine.value, 5.0);
+    EXPECT_EQ(fx.fineFactor, 5);
+}
+
+TEST_F(Effect, PresetZeroGivesTheWorkingValues)
+{
+    fx.wetAmount = 0.3;
+    fx.oddAmount = 0.3;
+    fx.evenAmount = 1.0;
+    ASSERT_TRUE(fx.LoadPresetSlot(0));
+    EXPECT_EQ(fx.wetAmount, 1.0);
+    EXPECT_EQ(fx.oddAmount, 0.0);
+    EXPECT_EQ(fx.evenAmount, 0.0);
+    EXPECT_EQ(fx.coarseFactor, 1.0);
+    EXPECT_EQ(fx.fineFactor, 1);
+    EXPECT_EQ(fx.gain, 1.0);
+}
+
+TEST_F(Effect, DefaultsPassTheInputThrough)
+{
+    fx.LoadPresetSlot(0);
+    std::vector<double> in = {0.1, -0.4, 0.3, 0.99, -0.7, 0.0};
+    EXPECT_EQ(Run(in), in);
+}
+
+TEST_F(Effect, CoarseHoldRestartsEveryBlock)
+{
+    fx.LoadPresetSlot(0);
+    Set(0, 1.99);
+    EXPECT_EQ(Run({0, 1, 2, 3}), (std::vector<double>{0, 1, 2, 3}));
+    // Wet 1 and the cubic stage off: the output is the held sample.
+    Set(0, 4.0);
+    std::vector<double> ramp;
+    for (int i = 0; i < 10; ++i) {
+        ramp.push_back(i * 0.01);
+    }
+    std::vector<double> expected = {0, 0, 0, 0, 0.04, 0.04, 0.04, 0.04, 0.08, 0.08};
+    EXPECT_EQ(Run(ramp), expected);
+    EXPECT_EQ(Run({0.5, 0.6, 0.7}), (std::vector<double>{0.5, 0.5, 0.5}));
+}
+
+TEST_F(Effect, FinePatternScalesOffGridFramesPerBlock)
+{
+    fx.LoadPresetSlot(0);
+    Set(1, 3.0);
+    const double x = 0.3;
+    const double scaled = (2 * x) / 3;
+    EXPECT_EQ(Run({x, x, x, x}), (std::vector<double>{x, scaled, scaled, x}));
+    EXPECT_EQ(Run({x, x}), (std::vector<double>{x, scaled}));
+}
+
+TEST_F(Effect, WetZeroAndGainZero)
+{
+    fx.LoadPresetSlot(0);
+    Set(2, 0.0);
+    Set(3, 0.5);
+    Set(0, 50.0);
+    Set(5, 0.7);
+    Set(6, 0.7);
+    EXPECT_EQ(Run({0.2, -0.9, 0.4}), (std::vector<double>{0.1, -0.45, 0.2}));
+    Set(2, 1.0);
+    Set(3, 0.0);
+    for (double y : Run({0.2, -0.9, 0.4})) {
+        EXPECT_EQ(y, 0.0);
+    }
+}
+
+TEST_F(Effect, CubeAlternatesAgainstThePreviousOutput)
+{
+    fx.LoadPresetSlot(0);
+    Set(5, 1.0);
+    EXPECT_EQ(Run({0.5, 0.5, 0.5, 0.5}), (std::vector<double>{0.5, 0.125, 0.5, 0.125}));
+    DistortionEffect::ResetSharedStateForTests();
+    std::vector<double> rising = {0.1, 0.2, 0.3, 0.4};
+    EXPECT_EQ(Run(rising), rising);
+}
+
+TEST_F(Effect, ClipperSharedThresholdGoesNegative)
+{
+    fx.LoadPresetSlot(0);
+    Set(6, 1.0);
+    std::vector<double> right;
+    // Both channels carry the same sample; the left call moves the threshold first.
+    std::vector<double> out = Run({0.9}, &right);
+    EXPECT_DOUBLE_EQ(out[0], 0.65);
+    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), 0.65);
+    // The right channel sees threshold 0.65 already: 0.9 exceeds it again.
+    EXPECT_DOUBLE_EQ(right[0], 0.65);
+    DistortionEffect::ResetSharedStateForTests();
+    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.9, 1.0), 0.65);
+    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(-0.9, 1.0), 1.15);
+    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), -1.15);
+    // Below a negative threshold, positive samples come out lowered by 0.25 amount.
+    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.1, 0.4), 0.0);
+    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.5, 0.4), 0.4);
+    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), 0.4);
+}
+
+TEST_F(Effect, EmptyBlockChangesNothing)
+{
+    fx.LoadPresetSlot(0);
+    Run({0.3});
+    const double before = DistortionEffect::LastOutputForTests(0);
+    double* none[2] = {nullptr, nullptr};
+    fx.ProcessAudioBlock(none, none, 0);
+    fx.ProcessAudioBlock(none, none, -5);
+    EXPECT_EQ(DistortionEffect::LastOutputForTests(0), before);
+}
+
+TEST_F(Effect, InPlaceBuffersGiveTheSameResult)
+{
+    fx.LoadPresetSlot(0);
+    Set(0, 3.0);
+    Set(1, 2.0);
+    Set(5, 0.5);
+    Set(6, 0.5);
+    Set(2, 0.7);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    std::vector<double> l(64), r(64);
+    for (size_t i = 0; i < 64; ++i) {
+        l[i] = dist(rng);
+        r[i] = dist(rng);
+    }
+    std::vector<double> ol(64), orr(64);
+    double* in[2] = {l.data(), r.data()};
+    double* out[2] = {ol.data(), orr.data()};
+    fx.ProcessAudioBlock(in, out, 64);
+    DistortionEffect::ResetSharedStateForTests();
+    double* same[2] = {l.data(), r.data()};
+    fx.ProcessAudioBlock(same, same, 64);
+    EXPECT_EQ(l, ol);
+    EXPECT_EQ(r, orr);
+}
+
+TEST_F(Effect, MatchesThePlainReferenceBitForBit)
+{
+    fx.LoadPresetSlot(0);
+    ReferenceDistortion ref;
+    ref.coarse = 4.0, ref.fine = 3, ref.even = 0.5, ref.odd = 0.5, ref.wet = 0.7, ref.gain = 0.8;
+    Set(0, 4.0);
+    Set(1, 3.0);
+    Set(5, 0.5);
+    Set(6, 0.5);
+    Set(2, 0.7);
+    Set(3, 0.8);
+    std::mt19937 rng(42);
+    std::uniform_real_distribution<double> dist(-1.2, 1.2);
+    for (int block : {1, 7, 32, 512, 100}) {
+        std::vector<double> l(block), r(block), ol(block), orr(block), rl(block), rr(block);
+        for (int i = 0; i < block; ++i) {
+            l[static_cast<size_t>(i)] = dist(rng);
+            r[static_cast<size_t>(i)] = dist(rng);
+        }
+        double* in[2] = {l.data(), r.data()};
+        double* out[2] = {ol.data(), orr.data()};
+        fx.ProcessAudioBlock(in, out, block);
+        ref.Process(l.data(), r.data(), rl.data(), rr.data(), block);
+        ASSERT_EQ(std::memcmp(ol.data(), rl.data(), sizeof(double) * l.size()), 0) << block;
+        ASSERT_EQ(std::memcmp(orr.data(), rr.data(), sizeof(double) * l.size()), 0) << block;
+        EXPECT_EQ(DistortionEffect::ClipThresholdForTests(), ref.clipThreshold);
+    }
+}
+
+TEST_F(Effect, OutOfRangeWorkingValuesStaySafe)
+{
+    fx.LoadPresetSlot(0);
+    fx.fineFactor = 0;
+    fx.coarseFactor = -3.0;
+    std::vector<double> in = {0.1, 0.2, 0.3};
+    EXPECT_EQ(Run(in), in);
+    fx.fineFactor = -4;
+    fx.coarseFactor = std::nan("");
+    EXPECT_EQ(Run(in), in);
+    fx.parameters[1]->value = std::nan("");
+    fx.ParameterChanged(1);
+    EXPECT_EQ(fx.fineFactor, 1);
+}
