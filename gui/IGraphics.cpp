@@ -1,0 +1,289 @@
+#include "gui/IGraphics.h"
+
+#include "core/IAudioPlugin.h"
+#include "core/IParameter.h"
+#include "gui/BitmapCache.h"
+#include "gui/IBitmapControl.h"
+#include "gui/IPopupMenu.h"
+#include "raster/Blit.h"
+#include "raster/BlendMode.h"
+#include "raster/RasterBitmap.h"
+#include "raster/RasterSysBitmap.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+IGraphics::IGraphics(IAudioPlugin* plugIn, int32_t w, int32_t h, int32_t rate)
+    : plug(plugIn), width(w), height(h), frameRate(rate)
+{
+}
+
+IGraphics::~IGraphics()
+{
+    keyCatcher.reset();
+    // Last to first, the reverse of their creation.
+    while (!controls.empty()) {
+        controls.pop_back();
+    }
+    backBuffer.reset();
+}
+
+bool IGraphics::MeasureText(const ITextStyle& style, const char* text, IRectangle& area)
+{
+    ITextStyle copy = style;
+    return DrawTextInRect(copy, text, area, true);
+}
+
+void IGraphics::ResizeEditor(int32_t w, int32_t h)
+{
+    width = w;
+    height = h;
+    captureIndex = -1;
+    mouseX = -1;
+    mouseY = -1;
+    hoverIndex = -1;
+    while (!controls.empty()) {
+        controls.pop_back();
+    }
+    backBuffer.reset();
+    CreateBackingBitmaps();
+    if (plug != nullptr) {
+        plug->ResizeEditorInHost(w, h);
+    }
+}
+
+bool IGraphics::IsEditorWindowOpen() { return GetEditorWindowHandle() != nullptr; }
+
+const char* IGraphics::PlatformLabel() { return ""; }
+
+void* IGraphics::NativeView() { return nullptr; }
+
+void IGraphics::ReservedHookA() {}
+
+void IGraphics::ReservedHookB() {}
+
+void IGraphics::HideCursorForDrag() {}
+
+void IGraphics::RestoreCursorAfterDrag() {}
+
+IBitmapStrip IGraphics::LoadBitmapStrip(int32_t id, const char* fileName, int32_t frameCount)
+{
+    BitmapCache& cache = BitmapCache::Instance();
+    RasterBitmap* image = cache.Find(id);
+    if (image == nullptr) {
+        std::unique_ptr<RasterBitmap> loaded(LoadImageResource(id, fileName));
+        if (loaded != nullptr) {
+            image = cache.Add(id, std::move(loaded));
+        }
+    }
+    IBitmapStrip strip;
+    if (image == nullptr) {
+        // A missing image leaves an empty strip: its control draws nothing
+        // instead of dereferencing a null image.
+        std::fprintf(stderr, "Snarlbox: image %d (%s) could not be loaded\n", static_cast<int>(id),
+                     fileName != nullptr ? fileName : "");
+        strip.frameCount = frameCount > 0 ? frameCount : 1;
+        return strip;
+    }
+    strip.image = image;
+    strip.width = image->Width();
+    strip.height = image->Height();
+    strip.frameCount = frameCount > 0 ? frameCount : 1;
+    strip.framesHorizontal = false;
+    return strip;
+}
+
+IControl* IGraphics::SetBackgroundImage(int32_t id, const char* fileName)
+{
+    const IBitmapStrip strip = LoadBitmapStrip(id, fileName, 1);
+    auto background =
+        std::make_unique<IBitmapControl>(plug, 0, 0, -1, strip, IBlendSpec{IBlendSpec::BlendReplace, 1.0f});
+    IControl* result = background.get();
+    controls.insert(controls.begin(), std::move(background));
+    return result;
+}
+
+int IGraphics::AddControl(std::unique_ptr<IControl> control)
+{
+    controls.push_back(std::move(control));
+    return static_cast<int>(controls.size()) - 1;
+}
+
+void IGraphics::CreateBackingBitmaps()
+{
+    backBuffer = std::make_unique<RasterSysBitmap>(width, height);
+}
+
+void IGraphics::ShowParameterValue(int paramIndex, double v, bool isNormalized)
+{
+    if (!isNormalized) {
+        IParameter* parameter = plug != nullptr ? plug->ParameterAt(paramIndex) : nullptr;
+        if (parameter == nullptr) {
+            return;
+        }
+        v = parameter->ToNormalized(v);
+    }
+    for (const std::unique_ptr<IControl>& control : controls) {
+        if (control->paramIndex == paramIndex) {
+            control->TakePlugValue(v);
+        }
+        for (size_t i = 0; i < control->auxLinks.size(); ++i) {
+            if (control->auxLinks[i].paramIndex == paramIndex) {
+                control->TakeAuxPlugValue(static_cast<int>(i), v);
+                break;
+            }
+        }
+    }
+}
+
+bool IGraphics::GatherDirtyArea(IRectangle& area)
+{
+    bool any = false;
+    for (const std::unique_ptr<IControl>& control : controls) {
+        if (control->NeedsDrawing()) {
+            area = area.Union(control->rect);
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool IGraphics::PaintDirtyControls(const IRectangle& area)
+{
+    if (controls.empty()) {
+        return true;
+    }
+    const size_t count = controls.size();
+    if (strictDrawing) {
+        drawArea = area;
+        for (size_t i = 0; i < count; ++i) {
+            IControl& control = *controls[i];
+            if (!control.hidden && area.Overlaps(control.rect)) {
+                control.Render(*this);
+            }
+            control.MarkDrawn();
+        }
+    } else if (controls[0]->NeedsDrawing()) {
+        drawArea = controls[0]->rect;
+        for (size_t i = 0; i < count; ++i) {
+            IControl& control = *controls[i];
+            if (i == 0 || !control.hidden) {
+                control.Render(*this);
+                control.MarkDrawn();
+            }
+        }
+    } else {
+        for (size_t i = 1; i < count; ++i) {
+            IControl& dirtyControl = *controls[i];
+            if (!dirtyControl.NeedsDrawing()) {
+                continue;
+            }
+            drawArea = dirtyControl.rect;
+            for (size_t j = 0; j < count; ++j) {
+                IControl& control = *controls[j];
+                if (!control.hidden && (j == i || control.rect.Overlaps(drawArea))) {
+                    control.Render(*this);
+                }
+            }
+            dirtyControl.MarkDrawn();
+        }
+    }
+    return PresentToScreen(area);
+}
+
+bool IGraphics::BlitStripFrame(const IBitmapStrip& strip, const IRectangle& r, int frame, const IBlendSpec* blend)
+{
+    int sx = 0;
+    int sy = 0;
+    if (strip.frameCount > 1 && frame > 1) {
+        const double size = strip.framesHorizontal ? strip.width : strip.height;
+        const int offset = static_cast<int>(size * (frame - 1) / strip.frameCount + 0.5);
+        if (strip.framesHorizontal) {
+            sx = offset;
+        } else {
+            sy = offset;
+        }
+    }
+    return BlitStripRegion(strip, r, sx, sy, blend);
+}
+
+bool IGraphics::BlitStripRegion(const IBitmapStrip& strip, const IRectangle& r, int sx, int sy,
+                                const IBlendSpec* blend)
+{
+    const IRectangle c = r.Intersect(drawArea);
+    RasterRect source;
+    source.left = sx + (c.left - r.left);
+    source.top = sy + (c.top - r.top);
+    source.right = source.left + (c.right - c.left);
+    source.bottom = source.top + (c.bottom - c.top);
+
+    int mode = BlendUseSourceAlpha | BlendModeCopy;
+    float weight = 1.0f;
+    if (blend != nullptr) {
+        switch (blend->mode) {
+        case IBlendSpec::BlendReplace:
+            mode = BlendModeCopy;
+            break;
+        case IBlendSpec::BlendAdd:
+            mode = BlendUseSourceAlpha | BlendModeAdd;
+            break;
+        case IBlendSpec::BlendDodge:
+            mode = BlendUseSourceAlpha | BlendModeDodge;
+            break;
+        default:
+            mode = BlendUseSourceAlpha | BlendModeCopy;
+            break;
+        }
+        weight = blend->weight;
+    }
+    // An empty intersection gives an empty source rectangle; BlitBitmap
+    // would read a null source rectangle as "the whole image", so skip it.
+    if (backBuffer != nullptr && strip.image != nullptr && c.right > c.left && c.bottom > c.top) {
+        BlitBitmap(backBuffer.get(), strip.image, c.left, c.top, &source, weight, mode);
+    }
+    return true;
+}
+
+void IGraphics::PromptParameterValue(IControl* control, IParameter* parameter, const IRectangle& area)
+{
+    if (control == nullptr || parameter == nullptr || area.IsEmpty()) {
+        return;
+    }
+    const bool menu = parameter->type == IParameter::TypeChoice ||
+                      (parameter->type == IParameter::TypeToggle && !parameter->displayTexts.empty());
+    if (menu) {
+        char current[32];
+        parameter->DisplayText(current, sizeof current);
+        IPopupMenu popup(IPopupMenu::PrefixNone);
+        const int textCount = static_cast<int>(parameter->displayTexts.size());
+        for (int i = 0; i < textCount; ++i) {
+            const char* text = "";
+            for (const DisplayTextEntry& entry : parameter->displayTexts) {
+                if (entry.value == i) {
+                    text = entry.text;
+                    break;
+                }
+            }
+            popup.AddItem(text, std::strcmp(text, current) == 0 ? IPopupMenuItem::Checked : 0);
+        }
+        if (ShowPopupMenu(popup, area) != nullptr && popup.chosenIndex >= 0) {
+            double plain = popup.chosenIndex;
+            if (plain < parameter->minimum) {
+                plain = parameter->minimum;
+            } else if (plain > parameter->maximum) {
+                plain = parameter->maximum;
+            }
+            control->TakeEnteredValue(parameter->ToNormalized(plain));
+        }
+        return;
+    }
+    char text[64];
+    const double shown = parameter->negateDisplay ? -parameter->value : parameter->value;
+    if (parameter->displayPrecision > 0) {
+        std::snprintf(text, sizeof text, "%.*f", static_cast<int>(parameter->displayPrecision), shown);
+    } else {
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(std::trunc(shown)));
+    }
+    OpenTextEntry(control, control->textStyle, area, text, parameter);
+}
