@@ -138,6 +138,8 @@ bool AudioEngine::StartAudioStream(int inputId, int outputId, int sampleRate, in
         std::fputs("Snarlbox: no audio driver is available; audio stays off.\n", stderr);
         return false;
     }
+    // From here on a stopped stream is our own doing, not a lost one.
+    streamActive = false;
     if (audioApi->isStreamOpen()) {
         if (audioApi->isStreamRunning()) {
             try {
@@ -148,7 +150,6 @@ bool AudioEngine::StartAudioStream(int inputId, int outputId, int sampleRate, in
         }
         CloseAudioStream();
     }
-    streamActive = false;
 
     RtAudio::StreamParameters outputParameters;
     outputParameters.deviceId = static_cast<unsigned int>(outputId);
