@@ -3,12 +3,6 @@
 #include "gui/IGraphics.h"
 #include "gui/MeasuredTextRect.h"
 
-#if __has_include("raster/RasterCachedFont.h") && __has_include("platform/SystemFont.h")
-#define SNARLBOX_HAVE_FONTS 1
-#include "platform/SystemFont.h"
-#include "raster/RasterCachedFont.h"
-#include "raster/RasterSysBitmap.h"
-#endif
 
 RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
 {
@@ -18,11 +12,8 @@ RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
         style.cachedFont = found;
         return found;
     }
-#ifdef SNARLBOX_HAVE_FONTS
-#error "font code to be wired"
-#else
+    // No system font creator is linked in yet: text cannot be drawn.
     return nullptr;
-#endif
 }
 
 bool IGraphics::DrawTextInRect(const ITextStyle& style, const char* text, IRectangle& r, bool measureOnly)
@@ -35,11 +26,7 @@ bool IGraphics::DrawTextInRect(const ITextStyle& style, const char* text, IRecta
     if (font == nullptr) {
         return false;
     }
-#ifdef SNARLBOX_HAVE_FONTS
-#error "font code to be wired"
-#else
     (void)r;
     (void)measureOnly;
     return false;
-#endif
 }

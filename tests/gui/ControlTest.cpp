@@ -2,6 +2,7 @@
 #include "gui/IKnobMultiControl.h"
 #include "gui/IPopupMenu.h"
 #include "gui/ITextControl.h"
+#include "gui/MeasuredTextRect.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -245,4 +246,14 @@ TEST(PopupMenu, PrefixesNumberItemsFromOne)
     menu.prefixMode = IPopupMenu::PrefixNone;
     EXPECT_EQ(menu.ShownText(0), "Low");
     EXPECT_EQ(menu.ShownText(5), "");
+}
+
+TEST(MeasuredText, PlacementByAlignment)
+{
+    const IRectangle r{10, 0, 110, 20};
+    EXPECT_EQ(PlaceMeasuredText(r, ITextStyle::AlignCentre, 41, 14), (IRectangle{40, 0, 81, 14}));
+    EXPECT_EQ(PlaceMeasuredText(r, ITextStyle::AlignLeft, 41, 14), (IRectangle{10, 0, 51, 14}));
+    EXPECT_EQ(PlaceMeasuredText(r, ITextStyle::AlignRight, 41, 14), (IRectangle{69, 0, 110, 14}));
+    // Odd sums truncate the middle: (11 + 110) * 0.5 = 60.5 -> 60.
+    EXPECT_EQ(PlaceMeasuredText({11, 5, 110, 20}, ITextStyle::AlignCentre, 41, 14), (IRectangle{40, 5, 81, 19}));
 }
