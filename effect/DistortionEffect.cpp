@@ -1,5 +1,9 @@
 #include "effect/DistortionEffect.h"
 
+#include "effect/EditorFactory.h"
+#include "effect/EditorLayout.h"
+#include "gui/IGraphics.h"
+
 #include <cmath>
 #include <mutex>
 
@@ -171,5 +175,11 @@ double DistortionEffect::LastOutputForTests(int ch) { return lastOutput[ch & 1];
 
 void DistortionEffect::BuildEditor()
 {
-    // The editor layout arrives with the editor window.
+    // The window editor comes from the program's factory; without one there is no editor.
+    std::unique_ptr<IGraphics> graphics = MakeEditor(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
+    if (!graphics) {
+        return;
+    }
+    BuildDistortionEditor(*graphics, this);
+    AttachEditor(std::move(graphics));
 }
