@@ -22,6 +22,18 @@ std::atomic<IAudioPlugin*> midiPlugin{nullptr};
 // RtMidi warns when a callback that was never set is cancelled. UI thread only.
 bool callbackInstalled = false;
 
+std::string BackEndName(RtMidi::Api api)
+{
+    switch (api) {
+    case RtMidi::LINUX_ALSA:
+        return "the ALSA sequencer";
+    case RtMidi::UNIX_JACK:
+        return "JACK MIDI";
+    default:
+        return RtMidi::getApiDisplayName(api) + " MIDI";
+    }
+}
+
 std::unique_ptr<RtMidiIn> CreateMidiIn(RtMidi::Api api)
 {
     try {
@@ -39,8 +51,8 @@ bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
     std::unique_ptr<RtMidiIn> in = CreateMidiIn(firstApi);
     if (!in && fallbackApi != firstApi) {
         // RtMidi does not fall back by itself (ALSA throws without /dev/snd/seq).
-        std::fprintf(stderr, "Snarlbox: %s MIDI cannot be opened; using %s MIDI instead\n",
-                     RtMidi::getApiDisplayName(firstApi).c_str(), RtMidi::getApiDisplayName(fallbackApi).c_str());
+        std::fprintf(stderr, "Snarlbox: %s cannot be opened; using %s instead\n", BackEndName(firstApi).c_str(),
+                     BackEndName(fallbackApi).c_str());
         in = CreateMidiIn(fallbackApi);
     }
     if (!in) {

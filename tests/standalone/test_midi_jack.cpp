@@ -1,0 +1,336 @@
+#include "JackServer.h"
+
+#include "effect/DistortionEffect.h"
+#include "standalone/HostSettings.h"
+#include "standalone/Midi.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The test's own JACK client: "out" feeds the host's MIDI input, "in"
+// collects what the host's MIDI output sends.
+class TestMidiClient {
+public:
+    bool Open()
+    {
+        jack_status_t status{};
+        client = jack_client_open("snarlbox-midi-test", JackNoStartServer, &status);
+        if (client == nullptr) {
+            return false;
+        }
+        out = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        in = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client, Process, this);
+        return out != nullptr && in != nullptr && jack_activate(client) == 0;
+    }
+    ~TestMidiClient()
+    {
+        if (client != nullptr) {
+            jack_deactivate(client);
+            jack_client_close(client);
+        }
+    }
+    std::string OutName() const { return jack_port_name(out); }
+    std::string InName() const { return jack_port_name(in); }
+    int InConnections() const { return jack_port_connected(in); }
+
+    void Send(const std::vector<Bytes>& messages)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pending.insert(pending.end(), messages.begin(), messages.end());
+    }
+    // Waits until count messages arrived (or 3 s), then a little longer to
+    // catch extras; returns and forgets everything received.
+    std::vector<Bytes> Collect(size_t count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < deadline && ReceivedCount() < count) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<Bytes> result;
+        result.swap(received);
+        return result;
+    }
+
+private:
+    size_t ReceivedCount()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return received.size();
+    }
+    static int Process(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<TestMidiClient*>(arg);
+        void* outBuffer = jack_port_get_buffer(self->out, frames);
+        void* inBuffer = jack_port_get_buffer(self->in, frames);
+        jack_midi_clear_buffer(outBuffer);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        for (const Bytes& message : self->pending) {
+            jack_midi_event_write(outBuffer, 0, message.data(), message.size());
+        }
+        self->pending.clear();
+        const uint32_t count = jack_midi_get_event_count(inBuffer);
+        for (uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, inBuffer, i) == 0) {
+                self->received.emplace_back(event.buffer, event.buffer + event.size);
+            }
+        }
+        return 0;
+    }
+
+    jack_client_t* client = nullptr;
+    jack_port_t* out = nullptr;
+    jack_port_t* in = nullptr;
+    std::mutex mutex;
+    std::vector<Bytes> pending;   // guarded by mutex
+    std::vector<Bytes> received;  // guarded by mutex
+};
+
+class MidiJackThreads : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new JackServer;
+        if (!server->Start()) {
+            delete server;
+            server = nullptr;
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override
+    {
+        if (server == nullptr) {
+            GTEST_SKIP() << "jackd with the dummy driver could not be started";
+        }
+        StoreSharedSetting(currentSettings.midiInputChannel, 0);
+        StoreSharedSetting(currentSettings.midiOutputChannel, 0);
+        ASSERT_TRUE(testClient.Open());
+        ASSERT_TRUE(CreateMidiPorts(RtMidi::UNIX_JACK, RtMidi::UNIX_JACK));
+        ListMidiPorts();
+        plugin = std::make_unique<DistortionEffect>(midiOutput.get(), &currentSettings.midiOutputChannel, false);
+        SetMidiPlugin(plugin.get());
+        ASSERT_TRUE(OpenMidiInputByName(testClient.OutName().c_str()));
+        ASSERT_TRUE(OpenMidiOutputByName(testClient.InName().c_str()));
+        ASSERT_TRUE(midiInput->isPortOpen());
+        ASSERT_TRUE(midiOutput->PortOpen());
+    }
+    void TearDown() override
+    {
+        CloseMidiPorts();
+        SetMidiPlugin(nullptr);
+        plugin.reset();
+        DeleteMidiPorts();
+        StoreSharedSetting(currentSettings.midiInputChannel, 0);
+        StoreSharedSetting(currentSettings.midiOutputChannel, 0);
+    }
+
+    static JackServer* server;
+    TestMidiClient testClient;
+    std::unique_ptr<DistortionEffect> plugin;
+};
+
+JackServer* MidiJackThreads::server = nullptr;
+
+TEST_F(MidiJackThreads, PortListsHoldOffThenLivePorts)
+{
+    ASSERT_FALSE(midiInputNames.empty());
+    ASSERT_FALSE(midiOutputNames.empty());
+    EXPECT_EQ(midiInputNames[0], "off");
+    EXPECT_EQ(midiOutputNames[0], "off");
+    EXPECT_GE(FindMidiInputPort(testClient.OutName().c_str()), 1);
+    EXPECT_GE(FindMidiOutputPort(testClient.InName().c_str()), 1);
+    EXPECT_EQ(FindMidiInputPort("snarlbox-midi-test:nothing"), -1);
+    EXPECT_EQ(midiInput->getCurrentApi(), RtMidi::UNIX_JACK);
+}
+
+TEST_F(MidiJackThreads, ThruPassesNotesAndPadsShortMessages)
+{
+    testClient.Send({{0x90, 0x3C, 0x64}, {0xC5, 0x07}});
+    const std::vector<Bytes> got = testClient.Collect(2);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0], (Bytes{0x90, 0x3C, 0x64}));
+    EXPECT_EQ(got[1], (Bytes{0xC5, 0x07, 0x00}));
+}
+
+TEST_F(MidiJackThreads, SysExClockAndActiveSensingAreIgnored)
+{
+    testClient.Send({{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF8}, {0xFE}, {0x91, 0x3C, 0x64}});
+    const std::vector<Bytes> got = testClient.Collect(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0x91, 0x3C, 0x64}));
+}
+
+TEST_F(MidiJackThreads, InputChannelFilterPassesLowNibbleThreeOnly)
+{
+    StoreSharedSetting(currentSettings.midiInputChannel, 4);
+    std::vector<Bytes> messages;
+    for (int high = 0x8; high <= 0xE; ++high) {
+        for (int low : {0x2, 0x3, 0x4}) {
+            const auto status = static_cast<uint8_t>((high << 4) | low);
+            if (high == 0xC || high == 0xD) {
+                messages.push_back({status, 0x05});
+            } else {
+                messages.push_back({status, 0x40, 0x7F});
+            }
+        }
+    }
+    messages.push_back({0xF2, 0x01, 0x02});
+    messages.push_back({0xF3, 0x01});
+    testClient.Send(messages);
+    const std::vector<Bytes> got = testClient.Collect(8);
+    ASSERT_EQ(got.size(), 8u);
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(got[i][0], static_cast<uint8_t>(((0x8 + i) << 4) | 0x3));
+    }
+    EXPECT_EQ(got[7], (Bytes{0xF3, 0x01, 0x00}));
+}
+
+TEST_F(MidiJackThreads, OutputChannelReChannelsAndSystemKindBecomesZero)
+{
+    StoreSharedSetting(currentSettings.midiOutputChannel, 10);
+    testClient.Send({{0x93, 0x40, 0x7F}});
+    std::vector<Bytes> got = testClient.Collect(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0x99, 0x40, 0x7F}));
+
+    // The clock is ignored on the way in, so the plug-in emits it itself.
+    MidiMessage clock;
+    clock.status = 0xF8;
+    clock.data1 = 0x12;
+    clock.data2 = 0x34;
+    EXPECT_TRUE(plugin->EmitMidiMessage(clock));
+    got = testClient.Collect(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0x09, 0x12, 0x34}));
+}
+
+TEST_F(MidiJackThreads, PickingTheOpenPortAgainReopensIt)
+{
+    const std::string name = testClient.InName();
+    ASSERT_EQ(testClient.InConnections(), 1);
+    EXPECT_TRUE(OpenMidiOutputByName(name.c_str()));
+    EXPECT_TRUE(OpenMidiInputByName(testClient.OutName().c_str()));
+    EXPECT_EQ(testClient.InConnections(), 1);
+    testClient.Send({{0x90, 0x3C, 0x64}});
+    const std::vector<Bytes> got = testClient.Collect(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Bytes{0x90, 0x3C, 0x64}));
+}
+
+TEST_F(MidiJackThreads, OffClosesThePortAndSendingThenReturnsAtOnce)
+{
+    EXPECT_TRUE(OpenMidiOutputByName("off"));
+    EXPECT_FALSE(midiOutput->PortOpen());
+    EXPECT_EQ(testClient.InConnections(), 0);
+    const uint8_t note[3] = {0x90, 0x3C, 0x64};
+    // More than the JACK back end's ring buffer holds: must not spin.
+    int sent = 0;
+    for (int i = 0; i < 20000; ++i) {
+        sent += midiOutput->SendBytes(note, 3) ? 1 : 0;
+    }
+    EXPECT_EQ(sent, 0);
+    testClient.Send({{0x90, 0x3C, 0x64}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(testClient.Collect(0).empty());
+}
+
+TEST_F(MidiJackThreads, ReopeningWhileTheMidiThreadSendsIsSafe)
+{
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        std::vector<unsigned char> note = {0x90, 0x3C, 0x64};
+        while (!stop.load()) {
+            // What RtMidi's input thread does for every incoming message.
+            MidiInputCallback(0.0, &note, nullptr);
+        }
+    });
+    const std::string name = testClient.InName();
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(OpenMidiOutputByName(i % 5 == 4 ? "off" : name.c_str()));
+    }
+    EXPECT_TRUE(OpenMidiOutputByName(name.c_str()));
+    stop = true;
+    sender.join();
+    testClient.Collect(0);
+    testClient.Send({{0x92, 0x3C, 0x64}});
+    std::vector<Bytes> got = testClient.Collect(1);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back(), (Bytes{0x92, 0x3C, 0x64}));
+}
+
+TEST_F(MidiJackThreads, UnknownStoredNameBecomesOffAndIsWritten)
+{
+    char folder[] = "/tmp/snarlbox-midi-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/settings.ini";
+    std::snprintf(settingsPath, kSettingsPathSize, "%s", path.c_str());
+    SetSettingsText(currentSettings.midiInputDevice, "no input");
+    SetSettingsText(currentSettings.midiOutputDevice, "gone:port");
+
+    EXPECT_TRUE(OpenMidiInputByName(currentSettings.midiInputDevice));
+    EXPECT_TRUE(OpenMidiOutputByName(currentSettings.midiOutputDevice));
+    EXPECT_STREQ(currentSettings.midiInputDevice, "off");
+    EXPECT_STREQ(currentSettings.midiOutputDevice, "off");
+    EXPECT_FALSE(midiInput->isPortOpen());
+    EXPECT_FALSE(midiOutput->PortOpen());
+
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("off"), std::string::npos) << text.str();
+    EXPECT_EQ(text.str().find("no input"), std::string::npos) << text.str();
+
+    settingsPath[0] = '\0';
+    SetSettingsText(currentSettings.midiInputDevice, "");
+    SetSettingsText(currentSettings.midiOutputDevice, "");
+    std::remove(path.c_str());
+    rmdir(folder);
+}
+
+// The program's default order: without an ALSA sequencer the host says so
+// and runs on JACK MIDI.
+TEST(MidiBackEndThreads, MissingAlsaSequencerFallsBackToJack)
+{
+    if (access("/dev/snd/seq", F_OK) == 0) {
+        GTEST_SKIP() << "an ALSA sequencer exists here";
+    }
+    JackServer server;
+    if (!server.Start()) {
+        GTEST_SKIP() << "jackd with the dummy driver could not be started";
+    }
+    testing::internal::CaptureStderr();
+    const bool created = CreateMidiPorts();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(created);
+    ASSERT_TRUE(midiInput);
+    ASSERT_TRUE(midiOutput);
+    EXPECT_EQ(midiInput->getCurrentApi(), RtMidi::UNIX_JACK);
+    EXPECT_EQ(midiOutput->CurrentApi(), RtMidi::UNIX_JACK);
+    EXPECT_NE(errors.find("the ALSA sequencer cannot be opened; using JACK MIDI instead"), std::string::npos) << errors;
+    DeleteMidiPorts();
+}
+
+} // namespace
