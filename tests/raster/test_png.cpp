@@ -290,3 +290,34 @@ TEST(PngLoaderEntry, RegisteredWithItsFilter)
     }
     EXPECT_TRUE(found);
 }
+
+#ifdef SNARLBOX_PNG_CORPUS
+// The fuzz seeds decode; any input the fuzzer once crashed on, kept in the
+// same folder, must now simply return.
+TEST(PngDecode, FuzzCorpusReplays)
+{
+    DIR* dir = opendir(SNARLBOX_PNG_CORPUS);
+    ASSERT_NE(dir, nullptr);
+    int files = 0;
+    while (dirent* entry = readdir(dir)) {
+        std::string path = std::string(SNARLBOX_PNG_CORPUS) + "/" + entry->d_name;
+        FILE* f = entry->d_name[0] == '.' ? nullptr : std::fopen(path.c_str(), "rb");
+        if (f == nullptr) {
+            continue;
+        }
+        std::vector<unsigned char> bytes;
+        unsigned char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
+            bytes.insert(bytes.end(), buffer, buffer + n);
+        }
+        std::fclose(f);
+        ++files;
+        std::unique_ptr<RasterBitmap> decoded(DecodeBytes(bytes));
+        if (std::strncmp(entry->d_name, "crash-", 6) != 0) {
+            EXPECT_NE(decoded, nullptr) << entry->d_name;
+        }
+    }
+    closedir(dir);
+    EXPECT_GE(files, 6);
+}
+#endif
