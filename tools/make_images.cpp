@@ -458,7 +458,7 @@ void DrawIcon(cairo_t* cr, double s)
     cairo_set_line_width(cr, s * 0.03);
     cairo_set_source_rgba(cr, 0.08, 0.07, 0.07, 1);
     cairo_stroke(cr);
-    DrawKnob(cr, s / 2, s / 2, s * 0.92, -40 * pi / 180);
+    DrawKnob(cr, s / 2 - s * 0.01, s / 2 - s * 0.015, s * 0.8, -40 * pi / 180);
 }
 
 struct SurfaceDeleter {
@@ -525,7 +525,11 @@ int main(int argc, char** argv)
         cairo_t* cr = Begin(s.get());
         for (int i = 0; i < 64; ++i) {
             double angle = (i - 32) * (150.0 / 32.0) * pi / 180.0;
+            cairo_save(cr);
+            cairo_rectangle(cr, 0, 70 * i, 70, 70);
+            cairo_clip(cr);
             DrawKnob(cr, 35, 35 + 70 * i, 70, angle);
+            cairo_restore(cr);
         }
         cairo_destroy(cr);
         ok = Write(s.get(), dir + "/BlueKnob3.png") && ok;
