@@ -142,70 +142,87 @@ bool ReplaceFile(const std::string& target, const std::string& text, int& error)
     return true;
 }
 
-uint16_t ReadNumber(const IniFile& ini, const char* section, const char* key, uint32_t fallback)
+// The fifteen keys in the order they are read and written. A key holds either
+// a number (written "%u") or a text; missing keys read as the default given.
+struct SettingsKey {
+    const char* section;
+    const char* key;
+    uint16_t AppSettings::*number;
+    char (AppSettings::*text)[kSettingsTextSize];
+    uint16_t numberDefault;
+    const char* textDefault;
+};
+
+constexpr SettingsKey kKeys[] = {
+    {"audio", "driver", &AppSettings::driverType, nullptr, 0, nullptr},
+    {"audio", "indev", nullptr, &AppSettings::audioInputDevice, 0, "default"},
+    {"audio", "outdev", nullptr, &AppSettings::audioOutputDevice, 0, "default"},
+    {"audio", "in1", &AppSettings::inputChannel1, nullptr, 1, nullptr},
+    {"audio", "in2", &AppSettings::inputChannel2, nullptr, 2, nullptr},
+    {"audio", "out1", &AppSettings::outputChannel1, nullptr, 1, nullptr},
+    {"audio", "out2", &AppSettings::outputChannel2, nullptr, 2, nullptr},
+    {"audio", "monoinput", &AppSettings::monoInput, nullptr, 0, nullptr},
+    {"audio", "iovs", nullptr, &AppSettings::ioVectorSize, 0, "512"},
+    {"audio", "sigvs", nullptr, &AppSettings::signalVectorSize, 0, "32"},
+    {"audio", "sr", nullptr, &AppSettings::sampleRate, 0, "44100"},
+    // Names that match no port; the MIDI start-up turns them into "off".
+    {"midi", "indev", nullptr, &AppSettings::midiInputDevice, 0, "no input"},
+    {"midi", "outdev", nullptr, &AppSettings::midiOutputDevice, 0, "no output"},
+    {"midi", "inchan", &AppSettings::midiInputChannel, nullptr, 0, nullptr},
+    {"midi", "outchan", &AppSettings::midiOutputChannel, nullptr, 0, nullptr},
+};
+
+uint16_t ReadNumber(const IniFile& ini, const SettingsKey& k)
 {
-    return static_cast<uint16_t>(ini.GetInt(section, key, fallback));
+    return static_cast<uint16_t>(ini.GetInt(k.section, k.key, k.numberDefault));
 }
 
-void ReadText(const IniFile& ini, const char* section, const char* key, const char* fallback,
-              char (&field)[kSettingsTextSize])
+void ReadText(const IniFile& ini, const SettingsKey& k, char (&field)[kSettingsTextSize])
 {
-    std::string value = ini.GetString(section, key, fallback);
+    std::string value = ini.GetString(k.section, k.key, k.textDefault);
     SetSettingsText(field, value.c_str());
-}
-
-void WriteNumber(IniFile& ini, const char* section, const char* key, uint16_t value)
-{
-    char text[16];
-    snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-    ini.SetString(section, key, text);
-}
-
-void WriteText(IniFile& ini, const char* section, const char* key, const char (&field)[kSettingsTextSize])
-{
-    ini.SetString(section, key, std::string_view(field, strnlen(field, kSettingsTextSize)));
 }
 }
 
 void SettingsFromIni(const IniFile& ini, AppSettings& settings)
 {
     AppSettings read;
-    read.driverType = ReadNumber(ini, "audio", "driver", 0);
-    ReadText(ini, "audio", "indev", "default", read.audioInputDevice);
-    ReadText(ini, "audio", "outdev", "default", read.audioOutputDevice);
-    read.inputChannel1 = ReadNumber(ini, "audio", "in1", 1);
-    read.inputChannel2 = ReadNumber(ini, "audio", "in2", 2);
-    read.outputChannel1 = ReadNumber(ini, "audio", "out1", 1);
-    read.outputChannel2 = ReadNumber(ini, "audio", "out2", 2);
-    read.monoInput = ReadNumber(ini, "audio", "monoinput", 0);
-    ReadText(ini, "audio", "iovs", "512", read.ioVectorSize);
-    ReadText(ini, "audio", "sigvs", "32", read.signalVectorSize);
-    ReadText(ini, "audio", "sr", "44100", read.sampleRate);
-    // Names that match no port; the MIDI start-up turns them into "off".
-    ReadText(ini, "midi", "indev", "no input", read.midiInputDevice);
-    ReadText(ini, "midi", "outdev", "no output", read.midiOutputDevice);
-    read.midiInputChannel = ReadNumber(ini, "midi", "inchan", 0);
-    read.midiOutputChannel = ReadNumber(ini, "midi", "outchan", 0);
+    for (const SettingsKey& k : kKeys) {
+        if (k.number) {
+            read.*k.number = ReadNumber(ini, k);
+        } else {
+            ReadText(ini, k, read.*k.text);
+        }
+    }
     settings = read;
 }
 
 void SettingsIntoIni(const AppSettings& settings, IniFile& ini)
 {
-    WriteNumber(ini, "audio", "driver", settings.driverType);
-    WriteText(ini, "audio", "indev", settings.audioInputDevice);
-    WriteText(ini, "audio", "outdev", settings.audioOutputDevice);
-    WriteNumber(ini, "audio", "in1", settings.inputChannel1);
-    WriteNumber(ini, "audio", "in2", settings.inputChannel2);
-    WriteNumber(ini, "audio", "out1", settings.outputChannel1);
-    WriteNumber(ini, "audio", "out2", settings.outputChannel2);
-    WriteNumber(ini, "audio", "monoinput", LoadSharedSetting(settings.monoInput));
-    WriteText(ini, "audio", "iovs", settings.ioVectorSize);
-    WriteText(ini, "audio", "sigvs", settings.signalVectorSize);
-    WriteText(ini, "audio", "sr", settings.sampleRate);
-    WriteText(ini, "midi", "indev", settings.midiInputDevice);
-    WriteText(ini, "midi", "outdev", settings.midiOutputDevice);
-    WriteNumber(ini, "midi", "inchan", LoadSharedSetting(settings.midiInputChannel));
-    WriteNumber(ini, "midi", "outchan", LoadSharedSetting(settings.midiOutputChannel));
+    // A key that already reads as the field's value keeps its line as the user
+    // wrote it ("12abc", " 7", an overlong name); every other key is written.
+    for (const SettingsKey& k : kKeys) {
+        const bool present = ini.HasKey(k.section, k.key);
+        if (k.number) {
+            const uint16_t value = LoadSharedSetting(settings.*k.number);
+            if (present && ReadNumber(ini, k) == value) {
+                continue;
+            }
+            char text[16];
+            snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
+            ini.SetString(k.section, k.key, text);
+        } else {
+            const char(&field)[kSettingsTextSize] = settings.*k.text;
+            if (present) {
+                char stored[kSettingsTextSize];
+                ReadText(ini, k, stored);
+                if (std::strncmp(stored, field, kSettingsTextSize) == 0) {
+                    continue;
+                }
+            }
+            ini.SetString(k.section, k.key, std::string_view(field, strnlen(field, kSettingsTextSize)));
+        }
+    }
 }
 
 bool ReadSettingsFile(const char* path, AppSettings& settings)

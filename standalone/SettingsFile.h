@@ -26,7 +26,8 @@ void WriteSettings();
 // Pieces of the two above, for any path and record. UI thread only.
 // Fills every field of settings from ini (read defaults for missing keys).
 void SettingsFromIni(const IniFile& ini, AppSettings& settings);
-// Stores the fifteen keys of settings into ini in their fixed order.
+// Stores the fifteen keys of settings into ini in their fixed order; a key
+// that already reads as the field's value is left as it is.
 void SettingsIntoIni(const AppSettings& settings, IniFile& ini);
 // Reads the file at path into settings; false (settings untouched, stderr
 // message) when the file cannot be read.

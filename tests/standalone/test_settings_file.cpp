@@ -48,6 +48,23 @@ bool RecordIsUsable(const AppSettings& s)
     return true;
 }
 
+// True when every line of before is found in after, in the same order.
+bool KeepsEveryLine(const std::string& before, const std::string& after)
+{
+    size_t from = 0, at = 0;
+    while (from < before.size()) {
+        size_t end = before.find('\n', from);
+        std::string line = before.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        at = after.find(line, at);
+        if (at == std::string::npos) {
+            return false;
+        }
+        at += line.size();
+        from = end == std::string::npos ? before.size() : end + 1;
+    }
+    return true;
+}
+
 class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -118,7 +135,8 @@ TEST_F(SettingsFileTest, MissingKeysTakeReadDefaultsAndOddValuesAreKept)
     EXPECT_STREQ(currentSettings.audioInputDevice, "default");
     EXPECT_STREQ(currentSettings.midiInputDevice, "no input");
     EXPECT_STREQ(currentSettings.midiOutputDevice, "no output");
-    EXPECT_EQ(Slurp(file), "[audio]\ndriver=7\nin1=3\nin2=9\nmonoinput=12\nout1=65535\nout2=4464\nsr= 7\n"
+    // Keys that read as their fields stay as written; only missing keys are added.
+    EXPECT_EQ(Slurp(file), "[audio]\ndriver=7\nin1=3\nin2=9\nmonoinput=12abc\nout1=-1\nout2=70000\nsr= 7\n"
                            "indev=default\noutdev=default\niovs=512\nsigvs=32\n\n"
                            "[midi]\nindev=no input\noutdev=no output\ninchan=0\noutchan=0\n");
 }
@@ -158,9 +176,10 @@ TEST_F(SettingsFileTest, CommentsAndForeignKeysSurviveAWrite)
     EXPECT_STREQ(currentSettings.midiInputDevice, "Port 1");
     EXPECT_EQ(currentSettings.driverType, 1);
     SetSettingsText(currentSettings.sampleRate, "48000");
+    StoreSharedSetting(currentSettings.monoInput, 1);
     WriteSettings();
     EXPECT_EQ(Slurp(file), "; my notes\r\n[Audio]\r\nDriver = 1\r\ncolour=blue\r\nindev=default\r\noutdev=default\r\n"
-                           "in1=1\r\nin2=2\r\nout1=1\r\nout2=2\r\nmonoinput=0\r\niovs=512\r\nsigvs=32\r\n"
+                           "in1=1\r\nin2=2\r\nout1=1\r\nout2=2\r\nmonoinput=1\r\niovs=512\r\nsigvs=32\r\n"
                            "sr=48000\r\n\r\n[extra]\r\nkeep=this\r\n[MIDI]\r\nINDEV=Port 1\r\n"
                            "outdev=no output\r\ninchan=0\r\noutchan=0\r\n");
 }
@@ -186,6 +205,8 @@ TEST_F(SettingsFileTest, HostileContentsNeverBreakTheRecord)
         AppSettings again;
         ASSERT_TRUE(ReadSettingsFile(file.c_str(), again));
         EXPECT_TRUE(SettingsEqual(again, currentSettings));
+        // Whatever the file held is still in it.
+        EXPECT_TRUE(KeepsEveryLine(text, Slurp(file))) << text.size();
     }
     // The last case: 98 + the two bytes of "é" do not fit 99, so the whole character goes.
     EXPECT_EQ(std::string(currentSettings.audioInputDevice), std::string(98, 'a'));
