@@ -39,6 +39,8 @@ const NamedFormat formats[] = {
     {"RGB 8", {PNG_COLOR_TYPE_RGB, 8, false, false}},
     {"RGB 16", {PNG_COLOR_TYPE_RGB, 16, false, false}},
     {"RGB 8 tRNS", {PNG_COLOR_TYPE_RGB, 8, true, false}},
+    {"RGB 16 tRNS", {PNG_COLOR_TYPE_RGB, 16, true, false}},
+    {"grey 16 tRNS", {PNG_COLOR_TYPE_GRAY, 16, true, false}},
     {"RGBA 8", {PNG_COLOR_TYPE_RGB_ALPHA, 8, false, false}},
     {"RGBA 16", {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false}},
     {"RGBA 8 interlaced", {PNG_COLOR_TYPE_RGB_ALPHA, 8, false, true}},
