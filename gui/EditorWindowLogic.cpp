@@ -17,6 +17,9 @@ EntryTickAction DecideEntryTick(bool fieldOpen, int32_t entryState)
     if (entryState == EntryCancel) {
         return EntryTickAction::Cancel;
     }
+    if (entryState == EntryEditing) {
+        return EntryTickAction::Ignore;
+    }
     return EntryTickAction::ResetState;
 }
 

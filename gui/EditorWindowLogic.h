@@ -24,6 +24,7 @@ enum ValueEntryState : int32_t {
 // What the redraw timer does with an open field.
 enum class EntryTickAction {
     CheckRedraw, // no field or state 0: look for dirty controls
+    Ignore,      // the field is being edited: the timer leaves everything alone
     Commit,      // apply the typed text, then close the field
     Cancel,      // close the field without applying
     ResetState,  // state back to 0, nothing else this tick

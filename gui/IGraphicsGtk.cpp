@@ -449,6 +449,7 @@ bool IGraphicsGtk::TimerTick()
     case EntryTickAction::Commit: CommitEntryField(); return false;
     case EntryTickAction::Cancel: CloseEntryField(); return false;
     case EntryTickAction::ResetState: entryState = EntryNone; return false;
+    case EntryTickAction::Ignore: return false;
     case EntryTickAction::CheckRedraw: break;
     }
     IRectangle dirty;
@@ -673,8 +674,12 @@ IPopupMenu* IGraphicsGtk::ShowPopupMenu(IPopupMenu& menu, const IRectangle& area
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     g_signal_connect(native, "deactivate", G_CALLBACK(Handlers::MenuDone), loop);
     GdkRectangle anchor{area.left, area.bottom, 1, 1};
+    GdkEvent* trigger = gtk_get_current_event();
     gtk_menu_popup_at_rect(GTK_MENU(native), gtk_widget_get_window(window), &anchor, GDK_GRAVITY_NORTH_WEST,
-                           GDK_GRAVITY_NORTH_WEST, nullptr);
+                           GDK_GRAVITY_NORTH_WEST, trigger);
+    if (trigger) {
+        gdk_event_free(trigger);
+    }
     if (gtk_widget_get_visible(native)) {
         g_main_loop_run(loop);
     }

@@ -56,7 +56,7 @@ TEST(WindowEntry, TimerAndPressDecisionsFollowTheState)
 {
     EXPECT_EQ(DecideEntryTick(false, EntryCommit), EntryTickAction::CheckRedraw);
     EXPECT_EQ(DecideEntryTick(true, EntryNone), EntryTickAction::CheckRedraw);
-    EXPECT_EQ(DecideEntryTick(true, EntryEditing), EntryTickAction::ResetState);
+    EXPECT_EQ(DecideEntryTick(true, EntryEditing), EntryTickAction::Ignore);
     EXPECT_EQ(DecideEntryTick(true, EntryUpdate), EntryTickAction::ResetState);
     EXPECT_EQ(DecideEntryTick(true, EntryCancel), EntryTickAction::Cancel);
     EXPECT_EQ(DecideEntryTick(true, EntryCommit), EntryTickAction::Commit);

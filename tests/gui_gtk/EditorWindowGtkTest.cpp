@@ -1,0 +1,460 @@
+#include "core/IParameter.h"
+#include "effect/DistortionEffect.h"
+#include "effect/EditorFactory.h"
+#include "gui/IGraphicsGtk.h"
+#include "gui/IGraphicsHeadless.h"
+#include "gui/IPopupMenu.h"
+#include "raster/RasterSysBitmap.h"
+
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::unique_ptr<IGraphics> MakeGtkEditor(IAudioPlugin* plug, int w, int h, int fps)
+{
+    return std::make_unique<IGraphicsGtk>(plug, w, h, fps);
+}
+
+std::unique_ptr<IGraphics> MakeHeadlessEditor(IAudioPlugin* plug, int w, int h, int fps)
+{
+    return std::make_unique<IGraphicsHeadless>(plug, w, h, fps);
+}
+
+// Runs the main loop for about ms milliseconds.
+void Pump(int ms)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        while (gtk_events_pending()) {
+            gtk_main_iteration_do(FALSE);
+        }
+        g_usleep(2000);
+    }
+}
+
+// Runs f once from the main loop after ms milliseconds (nested loops included).
+void RunLater(int ms, std::function<void()> f)
+{
+    auto* held = new std::function<void()>(std::move(f));
+    g_timeout_add(
+        static_cast<guint>(ms),
+        [](gpointer data) -> gboolean {
+            auto* fn = static_cast<std::function<void()>*>(data);
+            (*fn)();
+            delete fn;
+            return G_SOURCE_REMOVE;
+        },
+        held);
+}
+
+// A key press queued on the top-level window, as the X server would deliver it.
+void QueueKey(GtkWidget* top, guint keyval)
+{
+    GdkWindow* window = gtk_widget_get_window(top);
+    GdkDisplay* display = gdk_window_get_display(window);
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(window));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = keyval;
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0) {
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+        event->key.group = static_cast<guint8>(keys[0].group);
+    }
+    g_free(keys);
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+    gdk_display_put_event(display, event);
+    gdk_event_free(event);
+}
+
+bool HaveDisplay()
+{
+    static int state = -1;
+    if (state < 0) {
+        state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
+    }
+    return state == 1;
+}
+
+class EditorWindowGtk : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveDisplay()) {
+            GTEST_SKIP() << "no display can be opened";
+        }
+        SetEditorFactory(MakeGtkEditor);
+        effect = std::make_unique<DistortionEffect>(nullptr, &channel);
+        SetEditorFactory(nullptr);
+        editor = dynamic_cast<IGraphicsGtk*>(effect->Editor());
+        ASSERT_NE(editor, nullptr);
+        top = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_resizable(GTK_WINDOW(top), FALSE);
+        box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+        gtk_container_add(GTK_CONTAINER(top), box);
+        area = static_cast<GtkWidget*>(editor->OpenEditorWindow(box));
+        ASSERT_NE(area, nullptr);
+        gtk_window_move(GTK_WINDOW(top), 0, 0);
+        gtk_widget_show_all(top);
+        Pump(300);
+        ASSERT_TRUE(gtk_widget_get_mapped(area));
+    }
+
+    void TearDown() override
+    {
+        effect.reset();
+        if (top) {
+            gtk_widget_destroy(top);
+        }
+        Pump(20);
+    }
+
+    // Screen position of an editor pixel.
+    void ScreenPoint(int x, int y, int& sx, int& sy)
+    {
+        int ox = 0;
+        int oy = 0;
+        gdk_window_get_origin(gtk_widget_get_window(area), &ox, &oy);
+        sx = ox + x;
+        sy = oy + y;
+    }
+
+    // Real pointer input through the X test extension.
+    bool Xdotool(const std::string& args)
+    {
+        gchar* tool = g_find_program_in_path("xdotool");
+        if (!tool) {
+            return false;
+        }
+        std::string command = std::string(tool) + " " + args;
+        g_free(tool);
+        gint status = -1;
+        bool ran = g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr);
+        return ran && status == 0;
+    }
+
+    bool PointerTo(int x, int y)
+    {
+        int sx = 0;
+        int sy = 0;
+        ScreenPoint(x, y, sx, sy);
+        return Xdotool("mousemove " + std::to_string(sx) + " " + std::to_string(sy));
+    }
+
+    uint16_t channel = 0;
+    std::unique_ptr<DistortionEffect> effect;
+    IGraphicsGtk* editor = nullptr;
+    GtkWidget* top = nullptr;
+    GtkWidget* box = nullptr;
+    GtkWidget* area = nullptr;
+};
+
+// The back buffer of a headless editor of the same effect after painting
+// everything: what the window's back buffer must hold for those values.
+std::unique_ptr<DistortionEffect> ReferenceEffect(uint16_t* channel)
+{
+    SetEditorFactory(MakeHeadlessEditor);
+    auto reference = std::make_unique<DistortionEffect>(nullptr, channel);
+    SetEditorFactory(nullptr);
+    return reference;
+}
+
+int CountDifferentPixels(RasterSysBitmap& a, RasterSysBitmap& b)
+{
+    int different = 0;
+    for (int y = 0; y < a.Height(); ++y) {
+        for (int x = 0; x < a.Width(); ++x) {
+            if (a.Pixels()[y * a.Stride() + x] != b.Pixels()[y * b.Stride() + x]) {
+                ++different;
+            }
+        }
+    }
+    return different;
+}
+
+} // namespace
+
+TEST_F(EditorWindowGtk, OpensInItsParentAndCountsWindows)
+{
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 1);
+    EXPECT_TRUE(editor->IsEditorWindowOpen());
+    EXPECT_EQ(editor->GetEditorWindowHandle(), area);
+    EXPECT_EQ(gtk_widget_get_allocated_width(area), 655);
+    EXPECT_EQ(gtk_widget_get_allocated_height(area), 175);
+    EXPECT_EQ(editor->FindTopLevelWindow(), top);
+    // Reopening replaces the area without counting twice.
+    GtkWidget* again = static_cast<GtkWidget*>(editor->OpenEditorWindow(box));
+    ASSERT_NE(again, nullptr);
+    area = again;
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 1);
+    editor->CloseEditorWindow();
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 0);
+    EXPECT_FALSE(editor->IsEditorWindowOpen());
+    EXPECT_EQ(editor->OpenEditorWindow(nullptr), nullptr);
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 0);
+}
+
+TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
+{
+    if (!g_find_program_in_path("xdotool")) {
+        GTEST_SKIP() << "xdotool is not installed";
+    }
+    IControl& coarse = *editor->controls[1];
+    IControl& fine = *editor->controls[2];
+    IParameter& coarseParameter = *effect->parameters[DistortionEffect::CoarseDownsample];
+    ASSERT_DOUBLE_EQ(coarse.value, 0.0);
+
+    // Drag up 56 pixels: 56 / 70 / gearing 4 = 0.2.
+    int sx = 0;
+    int sy = 0;
+    ScreenPoint(82, 80, sx, sy);
+    std::string x = std::to_string(sx);
+    ASSERT_TRUE(Xdotool("mousemove " + x + " " + std::to_string(sy) + " sleep 0.05 mousedown 1 sleep 0.05 mousemove " + x +
+                        " " + std::to_string(sy - 20) + " sleep 0.05 mousemove " + x + " " + std::to_string(sy - 56) +
+                        " sleep 0.05 mouseup 1"));
+    Pump(300);
+    EXPECT_NEAR(coarse.value, 0.2, 1e-9);
+    IParameter expected = coarseParameter;
+    expected.SetFromNormalized(coarse.value);
+    EXPECT_DOUBLE_EQ(coarseParameter.value, expected.value);
+    EXPECT_EQ(editor->captureIndex, -1);
+
+    // The back buffer holds what a headless editor draws for the same values.
+    auto reference = ReferenceEffect(&channel);
+    IGraphics& ref = *reference->Editor();
+    ref.controls[1]->TakePlugValue(coarse.value);
+    ref.PaintDirtyControls(IRectangle{0, 0, 655, 175});
+    EXPECT_EQ(CountDifferentPixels(*editor->backBuffer, *ref.backBuffer), 0);
+
+    // And the screen shows the back buffer (alpha not shown).
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 655, 175);
+    ASSERT_NE(shot, nullptr);
+    int mismatches = 0;
+    const guchar* rows = gdk_pixbuf_get_pixels(shot);
+    int rowstride = gdk_pixbuf_get_rowstride(shot);
+    int channels = gdk_pixbuf_get_n_channels(shot);
+    for (int y = 0; y < 175; ++y) {
+        for (int px = 0; px < 655; ++px) {
+            uint32_t p = editor->backBuffer->Pixels()[y * editor->backBuffer->Stride() + px];
+            const guchar* s = rows + y * rowstride + px * channels;
+            if (s[0] != ((p >> 16) & 255) || s[1] != ((p >> 8) & 255) || s[2] != (p & 255)) {
+                ++mismatches;
+            }
+        }
+    }
+    g_object_unref(shot);
+    EXPECT_EQ(mismatches, 0);
+
+    // One wheel notch up over the Fine knob: one step of 0.01.
+    ASSERT_TRUE(PointerTo(177, 67));
+    ASSERT_TRUE(Xdotool("click 4"));
+    Pump(200);
+    EXPECT_NEAR(fine.value, 0.01, 1e-9);
+
+    // A double click restores the Coarse default and captures nothing.
+    ASSERT_TRUE(PointerTo(82, 67));
+    Pump(50);
+    ASSERT_TRUE(Xdotool("click --repeat 2 --delay 60 1"));
+    Pump(300);
+    EXPECT_DOUBLE_EQ(coarse.value, 0.0);
+    EXPECT_DOUBLE_EQ(coarseParameter.value, coarseParameter.defaultValue);
+    EXPECT_EQ(editor->captureIndex, -1);
+}
+
+TEST_F(EditorWindowGtk, IdleEditorDoesNotPresent)
+{
+    Pump(200); // the opening paint and the second, pending one
+    int presents = editor->PresentCount();
+    EXPECT_GT(presents, 0);
+    Pump(400); // about ten ticks
+    EXPECT_EQ(editor->PresentCount(), presents);
+    // A value pushed from the plug-in is drawn on the next ticks.
+    effect->Editor()->ShowParameterValue(DistortionEffect::Gain, 0.5, true);
+    Pump(200);
+    EXPECT_GT(editor->PresentCount(), presents);
+}
+
+TEST_F(EditorWindowGtk, UnhandledKeysReachTheTopLevelWindow)
+{
+    int keysAtTop = 0;
+    g_signal_connect_after(top, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer data) -> gboolean {
+                         ++*static_cast<int*>(data);
+                         return TRUE;
+                     }),
+                     &keysAtTop);
+    gtk_widget_grab_focus(area);
+    // No knob takes keys, so both the letter and F1 go on up.
+    QueueKey(top, GDK_KEY_a);
+    QueueKey(top, GDK_KEY_F1);
+    Pump(100);
+    EXPECT_EQ(keysAtTop, 2);
+}
+
+TEST_F(EditorWindowGtk, TextEntryCommitsOnEnterAndFiltersCharacters)
+{
+    IControl& gain = *editor->controls[6];
+    IParameter& gainParameter = *effect->parameters[DistortionEffect::Gain];
+    editor->OpenTextEntry(&gain, gain.textStyle, gain.rect, "1", &gainParameter);
+    ASSERT_NE(editor->entryField, nullptr);
+    Pump(100);
+    EXPECT_EQ(editor->entryState, EntryEditing);
+    GtkEntry* field = GTK_ENTRY(editor->entryField);
+    gtk_entry_set_text(field, "");
+    int position = 0;
+    gtk_editable_insert_text(GTK_EDITABLE(field), "0.5", -1, &position);
+    gtk_editable_insert_text(GTK_EDITABLE(field), "x", -1, &position); // refused
+    EXPECT_STREQ(gtk_entry_get_text(field), "0.5");
+    // Ticks while editing leave the field alone.
+    editor->TimerTick();
+    EXPECT_NE(editor->entryField, nullptr);
+    EXPECT_EQ(editor->entryState, EntryEditing);
+    QueueKey(top, GDK_KEY_Return);
+    Pump(150);
+    EXPECT_EQ(editor->entryField, nullptr);
+    EXPECT_EQ(editor->entryState, EntryNone);
+    EXPECT_DOUBLE_EQ(gain.value, gainParameter.ToNormalized(0.5));
+    IParameter expected = gainParameter;
+    expected.SetFromNormalized(gain.value);
+    EXPECT_DOUBLE_EQ(gainParameter.value, expected.value);
+}
+
+TEST_F(EditorWindowGtk, ClickWhileEditingOnlyCancels)
+{
+    if (!g_find_program_in_path("xdotool")) {
+        GTEST_SKIP() << "xdotool is not installed";
+    }
+    IControl& coarse = *editor->controls[1];
+    IControl& gain = *editor->controls[6];
+    double before = gain.value;
+    editor->OpenTextEntry(&gain, gain.textStyle, gain.rect, "1", effect->parameters[DistortionEffect::Gain].get());
+    Pump(100);
+    ASSERT_EQ(editor->entryState, EntryEditing);
+    ASSERT_TRUE(PointerTo(82, 67));
+    ASSERT_TRUE(Xdotool("click 1"));
+    Pump(20);
+    EXPECT_EQ(editor->captureIndex, -1);
+    Pump(150);
+    EXPECT_EQ(editor->entryField, nullptr);
+    EXPECT_DOUBLE_EQ(gain.value, before);
+    EXPECT_DOUBLE_EQ(coarse.value, 0.0);
+}
+
+TEST_F(EditorWindowGtk, PopupMenuReturnsTheHolderOfTheChoice)
+{
+    IPopupMenu menu;
+    menu.AddItem("One");
+    menu.AddItem("", IPopupMenuItem::Separator);
+    menu.AddItem("Three", IPopupMenuItem::Checked);
+    IPopupMenuItem& more = menu.AddItem("More");
+    more.submenu = std::make_unique<IPopupMenu>(IPopupMenu::PrefixTwoDigits);
+    more.submenu->AddItem("x");
+    more.submenu->AddItem("y");
+    std::string shown;
+
+    auto choose = [&](int index, int subIndex) {
+        RunLater(150, [&, index, subIndex] {
+            GList* menus = gtk_menu_get_for_attach_widget(area);
+            ASSERT_NE(menus, nullptr);
+            GtkMenuShell* root = GTK_MENU_SHELL(menus->data);
+            GList* items = gtk_container_get_children(GTK_CONTAINER(root));
+            GtkWidget* item = GTK_WIDGET(g_list_nth_data(items, static_cast<guint>(index)));
+            g_list_free(items);
+            if (subIndex >= 0) {
+                GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(item));
+                GList* subItems = gtk_container_get_children(GTK_CONTAINER(sub));
+                GtkWidget* subItem = GTK_WIDGET(g_list_nth_data(subItems, static_cast<guint>(subIndex)));
+                g_list_free(subItems);
+                shown = gtk_menu_item_get_label(GTK_MENU_ITEM(subItem));
+                gtk_menu_item_activate(GTK_MENU_ITEM(subItem));
+            } else if (index >= 0) {
+                gtk_menu_item_activate(GTK_MENU_ITEM(item));
+            }
+            gtk_menu_shell_deactivate(root);
+        });
+    };
+
+    editor->captureIndex = 3;
+    choose(2, -1);
+    EXPECT_EQ(editor->ShowPopupMenu(menu, IRectangle{47, 32, 117, 102}), &menu);
+    EXPECT_EQ(menu.chosenIndex, 2);
+    EXPECT_EQ(editor->captureIndex, -1);
+    EXPECT_EQ(editor->mouseX, -1);
+
+    choose(3, 1);
+    EXPECT_EQ(editor->ShowPopupMenu(menu, IRectangle{47, 32, 117, 102}), more.submenu.get());
+    EXPECT_EQ(more.submenu->chosenIndex, 1);
+    EXPECT_EQ(shown, "02: y");
+
+    choose(-1, -1); // dismissed
+    EXPECT_EQ(editor->ShowPopupMenu(menu, IRectangle{47, 32, 117, 102}), nullptr);
+}
+
+TEST_F(EditorWindowGtk, MessageBoxGivesButtonResultsOnTheTopLevelWindow)
+{
+    auto answer = [&](int response) {
+        RunLater(100, [&, response] {
+            GList* all = gtk_window_list_toplevels();
+            for (GList* l = all; l; l = l->next) {
+                if (GTK_IS_MESSAGE_DIALOG(l->data)) {
+                    EXPECT_EQ(GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(l->data))), top);
+                    gtk_dialog_response(GTK_DIALOG(l->data), response);
+                }
+            }
+            g_list_free(all);
+        });
+    };
+    answer(GTK_RESPONSE_YES);
+    EXPECT_EQ(editor->ShowMessageBox("Go on?", "Snarlbox", MessageBoxYesNo), ResultYes);
+    answer(GTK_RESPONSE_CANCEL);
+    EXPECT_EQ(editor->ShowMessageBox("Go on?", "Snarlbox", MessageBoxYesNoCancel), ResultCancel);
+    answer(GTK_RESPONSE_DELETE_EVENT);
+    EXPECT_EQ(editor->ShowMessageBox("Done.", "Snarlbox", MessageBoxOk), ResultOk);
+    // Declining the confirmation opens nothing.
+    answer(GTK_RESPONSE_NO);
+    EXPECT_FALSE(editor->OpenWebAddress("https://example.invalid/", "Snarlbox", "Open the page?", nullptr));
+}
+
+TEST_F(EditorWindowGtk, FolderPaths)
+{
+    std::string host;
+    editor->GetHostDirectory(host);
+    ASSERT_FALSE(host.empty());
+    EXPECT_EQ(host.back(), '/');
+    std::string module;
+    editor->GetModuleDirectory(module);
+    EXPECT_EQ(module, host);
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    EXPECT_EQ(std::string(exe).rfind(host, 0), 0u);
+    std::string desktop;
+    editor->GetDesktopDirectory(desktop);
+    const char* expected = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
+    EXPECT_EQ(desktop, expected ? expected : "");
+}
+
+// Saves the editor in its window when SNARLBOX_EDITOR_SCREENSHOT names a file.
+TEST_F(EditorWindowGtk, Screenshot)
+{
+    const char* path = std::getenv("SNARLBOX_EDITOR_SCREENSHOT");
+    if (!path) {
+        GTEST_SKIP() << "SNARLBOX_EDITOR_SCREENSHOT not set";
+    }
+    editor->controls[5]->TakePlugValue(0.5);
+    editor->controls[3]->TakePlugValue(0.3);
+    Pump(200);
+    GdkWindow* window = gtk_widget_get_window(top);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, 0, 0, gdk_window_get_width(window),
+                                                 gdk_window_get_height(window));
+    ASSERT_NE(shot, nullptr);
+    EXPECT_TRUE(gdk_pixbuf_save(shot, path, "png", nullptr, nullptr));
+    g_object_unref(shot);
+}
