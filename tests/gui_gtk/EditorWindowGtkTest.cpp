@@ -185,7 +185,8 @@ int CountDifferentPixels(RasterSysBitmap& a, RasterSysBitmap& b)
 
 TEST_F(EditorWindowGtk, OpensInItsParentAndCountsWindows)
 {
-    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 1);
+    const int open = IGraphicsGtk::OpenWindowCount(); // other tests' parents may have gone uncounted
+    ASSERT_GE(open, 1);
     EXPECT_TRUE(editor->IsEditorWindowOpen());
     EXPECT_EQ(editor->GetEditorWindowHandle(), area);
     EXPECT_EQ(gtk_widget_get_allocated_width(area), 655);
@@ -195,12 +196,12 @@ TEST_F(EditorWindowGtk, OpensInItsParentAndCountsWindows)
     GtkWidget* again = static_cast<GtkWidget*>(editor->OpenEditorWindow(box));
     ASSERT_NE(again, nullptr);
     area = again;
-    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 1);
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), open);
     editor->CloseEditorWindow();
-    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 0);
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), open - 1);
     EXPECT_FALSE(editor->IsEditorWindowOpen());
     EXPECT_EQ(editor->OpenEditorWindow(nullptr), nullptr);
-    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), 0);
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), open - 1);
 }
 
 TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
@@ -439,6 +440,66 @@ TEST_F(EditorWindowGtk, FolderPaths)
     editor->GetDesktopDirectory(desktop);
     const char* expected = g_get_user_special_dir(G_USER_DIRECTORY_DESKTOP);
     EXPECT_EQ(desktop, expected ? expected : "");
+}
+
+TEST_F(EditorWindowGtk, ColourAndFileDialogs)
+{
+    auto respond = [&](GType type, int response, const GdkRGBA* colour) {
+        RunLater(150, [&, type, response, colour] {
+            GList* all = gtk_window_list_toplevels();
+            for (GList* l = all; l; l = l->next) {
+                if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, type)) {
+                    if (colour) {
+                        gtk_color_chooser_set_rgba(GTK_COLOR_CHOOSER(l->data), colour);
+                    }
+                    gtk_dialog_response(GTK_DIALOG(l->data), response);
+                }
+            }
+            g_list_free(all);
+        });
+    };
+    IRgbaColor colour{200, 10, 20, 30};
+    const GdkRGBA orange{1.0, 0.5, 0.0, 1.0};
+    respond(GTK_TYPE_COLOR_CHOOSER_DIALOG, GTK_RESPONSE_OK, &orange);
+    EXPECT_TRUE(editor->ChooseColour(colour, "Knob colour"));
+    EXPECT_EQ(colour.alpha, 200); // untouched
+    EXPECT_EQ(colour.red, 255);
+    EXPECT_EQ(colour.green, 128);
+    EXPECT_EQ(colour.blue, 0);
+    ASSERT_NE(editor->customColours, nullptr);
+    EXPECT_EQ((*editor->customColours)[0].green, 128);
+    respond(GTK_TYPE_COLOR_CHOOSER_DIALOG, GTK_RESPONSE_CANCEL, nullptr);
+    EXPECT_FALSE(editor->ChooseColour(colour, nullptr));
+    EXPECT_EQ(colour.red, 255);
+
+    // Cancel keeps the name; an empty folder becomes the desktop.
+    std::string name = "preset.fxp";
+    std::string folder;
+    respond(GTK_TYPE_FILE_CHOOSER_DIALOG, GTK_RESPONSE_CANCEL, nullptr);
+    editor->ChooseFile(name, 1, folder, "fxp fxb");
+    EXPECT_EQ(name, "preset.fxp");
+    std::string desktop;
+    editor->GetDesktopDirectory(desktop);
+    EXPECT_EQ(folder, desktop);
+    // Without a window the name is emptied at once.
+    editor->CloseEditorWindow();
+    editor->ChooseFile(name, 0, folder, "png");
+    EXPECT_EQ(name, "");
+    EXPECT_FALSE(editor->ChooseColour(colour, nullptr));
+}
+
+TEST_F(EditorWindowGtk, DestroyingTheParentClosesTheEditor)
+{
+    int before = IGraphicsGtk::OpenWindowCount();
+    gtk_widget_destroy(top);
+    top = nullptr;
+    Pump(100); // ticks after the parent went must not touch it
+    EXPECT_FALSE(editor->IsEditorWindowOpen());
+    EXPECT_EQ(editor->GetEditorWindowHandle(), nullptr);
+    // As documented: destroying the parent does not count the window down.
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), before);
+    editor->CloseEditorWindow(); // nothing left to close
+    EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), before);
 }
 
 // Saves the editor in its window when SNARLBOX_EDITOR_SCREENSHOT names a file.
