@@ -341,6 +341,11 @@ IGraphicsGtk::~IGraphicsGtk()
 
 int IGraphicsGtk::OpenWindowCount() { return openWindowCount; }
 
+std::unique_ptr<IGraphics> IGraphicsGtk::Create(IAudioPlugin* plug, int w, int h, int fps)
+{
+    return std::make_unique<IGraphicsGtk>(plug, w, h, fps);
+}
+
 WindowHandle IGraphicsGtk::OpenEditorWindow(WindowHandle parent)
 {
     if (window) {

@@ -57,6 +57,10 @@ public:
     void RestoreCursorAfterDrag() override;
     RasterBitmap* LoadImageResource(int32_t id, const char* fileName) override;
 
+    // An editor of this kind, in the shape of the effect's editor factory
+    // (SetEditorFactory(&IGraphicsGtk::Create)). UI thread.
+    static std::unique_ptr<IGraphics> Create(IAudioPlugin* plug, int width, int height, int frameRate);
+
     // The top-level GtkWindow holding the editor (cached), or null.
     GtkWidget* FindTopLevelWindow();
 

@@ -17,11 +17,6 @@
 
 namespace {
 
-std::unique_ptr<IGraphics> MakeGtkEditor(IAudioPlugin* plug, int w, int h, int fps)
-{
-    return std::make_unique<IGraphicsGtk>(plug, w, h, fps);
-}
-
 std::unique_ptr<IGraphics> MakeHeadlessEditor(IAudioPlugin* plug, int w, int h, int fps)
 {
     return std::make_unique<IGraphicsHeadless>(plug, w, h, fps);
@@ -76,6 +71,14 @@ void QueueKey(GtkWidget* top, guint keyval)
     gdk_event_free(event);
 }
 
+bool HaveXdotool()
+{
+    gchar* tool = g_find_program_in_path("xdotool");
+    bool found = tool != nullptr;
+    g_free(tool);
+    return found;
+}
+
 bool HaveDisplay()
 {
     static int state = -1;
@@ -92,7 +95,7 @@ protected:
         if (!HaveDisplay()) {
             GTEST_SKIP() << "no display can be opened";
         }
-        SetEditorFactory(MakeGtkEditor);
+        SetEditorFactory(&IGraphicsGtk::Create);
         effect = std::make_unique<DistortionEffect>(nullptr, &channel);
         SetEditorFactory(nullptr);
         editor = dynamic_cast<IGraphicsGtk*>(effect->Editor());
@@ -206,7 +209,7 @@ TEST_F(EditorWindowGtk, OpensInItsParentAndCountsWindows)
 
 TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
 {
-    if (!g_find_program_in_path("xdotool")) {
+    if (!HaveXdotool()) {
         GTEST_SKIP() << "xdotool is not installed";
     }
     IControl& coarse = *editor->controls[1];
@@ -330,7 +333,7 @@ TEST_F(EditorWindowGtk, TextEntryCommitsOnEnterAndFiltersCharacters)
 
 TEST_F(EditorWindowGtk, ClickWhileEditingOnlyCancels)
 {
-    if (!g_find_program_in_path("xdotool")) {
+    if (!HaveXdotool()) {
         GTEST_SKIP() << "xdotool is not installed";
     }
     IControl& coarse = *editor->controls[1];
