@@ -1,0 +1,23 @@
+#pragma once
+
+class IHostServices;
+
+// The application's life: start-up in its fixed order, the message loop and
+// shutdown, each step carried out by the host services. UI thread only.
+class Application {
+public:
+    // UI thread only.
+    explicit Application(IHostServices& services) : services(services) {}
+
+    // Runs the program and returns its exit code: 0 normally and for a second
+    // instance, 1 when there is no configuration folder. UI thread only.
+    int Run();
+    // Stops audio and MIDI before the plug-in goes, then frees the rest.
+    // UI thread only.
+    void ShutdownHost();
+
+private:
+    int RunSteps();
+
+    IHostServices& services;
+};

@@ -1,0 +1,43 @@
+#include "standalone/MainWindowProc.h"
+
+#include "standalone/IMainWindowActions.h"
+
+#include <cstdio>
+
+void MainWindowInitialised(IMainWindowActions& actions)
+{
+    if (actions.OpenEditorWindow()) {
+        actions.EditorWindowOpened();
+    } else {
+        std::fputs("couldn't attach gui\n", stdout);
+        std::fflush(stdout);
+    }
+    actions.CenterAndShow();
+}
+
+void MainWindowCommandChosen(int command, IMainWindowActions& actions)
+{
+    switch (command) {
+    case kCommandAbout:
+        if (!actions.ShowOwnAboutBox()) {
+            actions.ShowMessageBox("Brimvale LLC\nBuilt on Jul 24 2015", "Snarlbox");
+        }
+        break;
+    case kCommandPreferences:
+        // Only OK persists; Cancel has already put the old settings back.
+        if (actions.RunPreferences() == 1) {
+            actions.WriteSettings();
+        }
+        break;
+    case kCommandQuit:
+        actions.DestroyMainWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindowCloseRequested(IMainWindowActions& actions)
+{
+    actions.DestroyMainWindow();
+}
