@@ -28,7 +28,9 @@ int ReadInteger(const char* text)
 
 } // namespace
 
-AudioEngine::~AudioEngine()
+AudioEngine::~AudioEngine() { ShutdownAudio(); }
+
+void AudioEngine::ShutdownAudio()
 {
     StopAudioStream();
     CloseAudioStream();
@@ -199,6 +201,9 @@ bool AudioEngine::StartAudioStream(int inputId, int outputId, int sampleRate, in
         return false;
     }
     streamActive = true;
+    stallReported = false;
+    lastTicks = CallbackTicks();
+    lastProgress = std::chrono::steady_clock::now();
     streamSettings = currentSettings;
     return true;
 }
@@ -233,8 +238,25 @@ void AudioEngine::CloseAudioStream()
 
 bool AudioEngine::PollAudioStream()
 {
-    if (!streamActive || !audioApi || audioApi->isStreamRunning()) {
+    if (!streamActive || !audioApi) {
         return false;
+    }
+    if (audioApi->isStreamRunning()) {
+        const auto now = std::chrono::steady_clock::now();
+        const uint32_t ticks = CallbackTicks();
+        if (ticks != lastTicks) {
+            lastTicks = ticks;
+            lastProgress = now;
+            return false;
+        }
+        if (stallReported || now - lastProgress < std::chrono::seconds(1)) {
+            return false;
+        }
+        stallReported = true;
+        std::fputs("Snarlbox: the audio stream has stopped processing (the audio server may have changed its "
+                   "buffer size); audio is off until the audio settings are applied again.\n",
+                   stderr);
+        return true;
     }
     std::fputs("Snarlbox: the audio stream has ended (the audio server quit or dropped Snarlbox); "
                "audio is off until the audio settings are applied again.\n",
@@ -273,6 +295,7 @@ int AudioEngine::AudioCallback(void* outputBuffer, void* inputBuffer, unsigned i
                                RtAudioStreamStatus status, void* userData)
 {
     auto* engine = static_cast<AudioEngine*>(userData);
+    engine->callbackTicks.fetch_add(1, std::memory_order_relaxed);
     return AudioCallbackCore(static_cast<double*>(outputBuffer), static_cast<const double*>(inputBuffer), frames,
                              status != 0, engine->callbackState, engine->audioPlugin, currentSettings);
 }

@@ -5,6 +5,7 @@
 #include <rtaudio/RtAudio.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ public:
 
     // UI thread only.
     AudioEngine() = default;
-    // UI thread only: stops and closes the stream, then deletes the API object.
+    // UI thread only: ShutdownAudio if it has not run yet.
     ~AudioEngine();
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;
@@ -63,12 +64,19 @@ public:
     void StopAudioStream();
     // Closes the stream if it is open. UI thread only.
     void CloseAudioStream();
+    // The exit order: stop, close, delete the API object. Call before main
+    // returns, while the audio libraries are still whole. UI thread only.
+    void ShutdownAudio();
 
     // Notices a stream that ended without us (the JACK server quit and RtAudio
-    // closed the stream from its own thread), reports it once on standard
-    // error and returns true then. Call from the UI's periodic timer.
+    // closed the stream from its own thread) or one that has stopped calling
+    // back for over a second while it counts as running (RtAudio stops
+    // processing when the JACK buffer size changes); reports it once on
+    // standard error and returns true then. Call from the UI's periodic timer.
     // UI thread only.
     bool PollAudioStream();
+    // Callbacks delivered since the engine was made. Any thread.
+    uint32_t CallbackTicks() const { return callbackTicks.load(std::memory_order_relaxed); }
     // True while a stream we started is believed to be running. UI thread only.
     bool StreamActive() const { return streamActive; }
 
@@ -84,6 +92,10 @@ private:
 
     IAudioPlugin* audioPlugin = nullptr;
     bool streamActive = false;
+    bool stallReported = false;
+    uint32_t lastTicks = 0;
+    std::chrono::steady_clock::time_point lastProgress;
+    std::atomic<uint32_t> callbackTicks{0}; // written by the audio thread only
 };
 
 // The process's one engine. UI thread only (the callback gets it as user data).

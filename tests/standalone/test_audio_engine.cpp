@@ -46,10 +46,7 @@ void UseDevices(int driverType, const char* input, const char* output, const cha
     currentSettings.monoInput = 0;
 }
 
-uint32_t Callbacks(const AudioEngine& engine)
-{
-    return std::atomic_ref<uint32_t>(const_cast<uint32_t&>(engine.callbackState.warmupCount)).load();
-}
+uint32_t Callbacks(const AudioEngine& engine) { return engine.CallbackTicks(); }
 
 template <typename Condition> bool WaitFor(Condition condition, int milliseconds = 5000)
 {
@@ -278,7 +275,10 @@ TEST_F(AudioEngineJack, ProbesTheSystemDeviceAndTracesTheStart)
     // A restart ends the running stream first and begins with silence again.
     ASSERT_TRUE(audio.StartAudioFromSettings());
     EXPECT_TRUE(audio.audioApi->isStreamRunning());
-    EXPECT_LT(Callbacks(audio), 40u);
+    const int callsBefore = plugin.callCount;
+    const uint32_t ticks = Callbacks(audio);
+    ASSERT_TRUE(WaitFor([&] { return Callbacks(audio) > ticks + 20; }));
+    EXPECT_EQ(plugin.callCount, callsBefore); // still inside the 51 silent callbacks
     audio.StopAudioStream();
     EXPECT_FALSE(audio.audioApi->isStreamRunning());
 }
@@ -402,4 +402,35 @@ TEST_F(AudioEngineJack, ServerQuitIsNoticedAndALaterStartWorks)
     ASSERT_TRUE(audio.StartAudioFromSettings());
     EXPECT_TRUE(WaitFor([&] { return Callbacks(audio) > 5; }));
     EXPECT_FALSE(audio.PollAudioStream());
+}
+
+// The server's buffer size wins over the requested one; a later change of it
+// stops RtAudio's processing, which the poll reports.
+TEST_F(AudioEngineJack, ServerBufferSizeReplacesTheRequestAndItsChangeIsNoticed)
+{
+    UseDevices(1, "", "system", "44100", "1024", "32");
+    AudioEngine& audio = Engine();
+    RecordingPlugin plugin;
+    audio.SetAudioPlugin(&plugin);
+    ASSERT_TRUE(audio.CreateAudioApi());
+    audio.ProbeAudioDevices();
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    EXPECT_EQ(audio.ioVectorSize, 256u);
+    ASSERT_TRUE(WaitFor([&] { return Callbacks(audio) > 5; }));
+
+    TestClient tester;
+    ASSERT_TRUE(tester.Open());
+    testing::internal::CaptureStderr();
+    jack_set_buffer_size(tester.client, 512);
+    const bool noticed = WaitFor([&] { return audio.PollAudioStream(); }, 4000);
+    const std::string reported = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(noticed);
+    EXPECT_NE(reported.find("stopped processing"), std::string::npos) << reported;
+    EXPECT_FALSE(audio.PollAudioStream()); // reported once
+
+    // A fresh start takes the new buffer size and runs again.
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    EXPECT_EQ(audio.ioVectorSize, 512u);
+    const uint32_t ticks = Callbacks(audio);
+    EXPECT_TRUE(WaitFor([&] { return Callbacks(audio) > ticks + 5; }));
 }
