@@ -181,3 +181,10 @@ TEST(RasterText, CounterClockwiseTextRunsUpFromTheBottom)
     EXPECT_GE(top, 0);
     EXPECT_LT(bottom, size.bottom);
 }
+
+// Font configuration keeps its caches for the life of the process; the leak
+// checker of sanitizer builds is told so here, for this test program only.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
