@@ -491,6 +491,25 @@ TEST_F(EditorWindowGtk, ColourAndFileDialogs)
     EXPECT_FALSE(editor->ChooseColour(colour, nullptr));
 }
 
+TEST_F(EditorWindowGtk, ResizeGrowsTheAreaAndItsWindow)
+{
+    editor->ResizeEditor(655, 175); // same size: nothing happens
+    EXPECT_EQ(editor->controls.size(), 7u);
+    editor->ResizeEditor(700, 200);
+    Pump(200);
+    EXPECT_TRUE(editor->controls.empty()); // whoever resizes builds the controls again
+    ASSERT_NE(editor->backBuffer, nullptr);
+    EXPECT_EQ(editor->backBuffer->Width(), 700);
+    EXPECT_EQ(editor->backBuffer->Height(), 200);
+    EXPECT_EQ(gtk_widget_get_allocated_width(area), 700);
+    EXPECT_EQ(gtk_widget_get_allocated_height(area), 200);
+    int w = 0;
+    int h = 0;
+    gtk_window_get_size(GTK_WINDOW(top), &w, &h);
+    EXPECT_EQ(w, 700);
+    EXPECT_EQ(h, 200);
+}
+
 TEST_F(EditorWindowGtk, DestroyingTheParentClosesTheEditor)
 {
     int before = IGraphicsGtk::OpenWindowCount();
