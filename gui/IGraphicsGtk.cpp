@@ -64,6 +64,22 @@ void ApplyEntryStyle(GtkWidget* entry, const ITextStyle& style)
     g_free(family);
 }
 
+// Points slot at widget and clears it by itself when the widget is finalized,
+// so cached parents and top-level windows never dangle.
+void SetWeakWidget(GtkWidget*& slot, GtkWidget* widget)
+{
+    if (slot == widget) {
+        return;
+    }
+    if (slot) {
+        g_object_remove_weak_pointer(G_OBJECT(slot), reinterpret_cast<gpointer*>(&slot));
+    }
+    slot = widget;
+    if (slot) {
+        g_object_add_weak_pointer(G_OBJECT(slot), reinterpret_cast<gpointer*>(&slot));
+    }
+}
+
 } // namespace
 
 // The signal handlers: they translate GTK events and leave every decision to
@@ -337,6 +353,8 @@ IGraphicsGtk::IGraphicsGtk(IAudioPlugin* plugIn, int32_t w, int32_t h, int32_t r
 IGraphicsGtk::~IGraphicsGtk()
 {
     CloseEditorWindow();
+    SetWeakWidget(parentWindow, nullptr);
+    SetWeakWidget(topLevelWindow, nullptr);
 }
 
 int IGraphicsGtk::OpenWindowCount() { return openWindowCount; }
@@ -356,7 +374,7 @@ WindowHandle IGraphicsGtk::OpenEditorWindow(WindowHandle parent)
     if (!parentWidget || !GTK_IS_CONTAINER(parentWidget)) {
         return nullptr;
     }
-    parentWindow = parentWidget;
+    SetWeakWidget(parentWindow, parentWidget);
     ++openWindowCount;
 
     overlay = gtk_overlay_new();
@@ -428,8 +446,8 @@ void IGraphicsGtk::DestroyedByParent()
     entryState = EntryNone;
     window = nullptr;
     overlay = nullptr;
-    topLevelWindow = nullptr;
-    parentWindow = nullptr;
+    SetWeakWidget(topLevelWindow, nullptr);
+    SetWeakWidget(parentWindow, nullptr);
     pointerDown = false;
 }
 
@@ -606,7 +624,7 @@ GtkWidget* IGraphicsGtk::FindTopLevelWindow()
     if (parentWindow) {
         GtkWidget* top = gtk_widget_get_toplevel(parentWindow);
         if (top && gtk_widget_is_toplevel(top) && GTK_IS_WINDOW(top)) {
-            topLevelWindow = top;
+            SetWeakWidget(topLevelWindow, top);
             topLevelClassName = G_OBJECT_TYPE_NAME(top);
         }
         return topLevelWindow;
@@ -616,7 +634,7 @@ GtkWidget* IGraphicsGtk::FindTopLevelWindow()
         GList* all = gtk_window_list_toplevels();
         for (GList* l = all; l; l = l->next) {
             if (topLevelClassName == G_OBJECT_TYPE_NAME(l->data)) {
-                topLevelWindow = GTK_WIDGET(l->data);
+                SetWeakWidget(topLevelWindow, GTK_WIDGET(l->data));
                 break;
             }
         }

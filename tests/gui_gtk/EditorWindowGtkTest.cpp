@@ -510,6 +510,17 @@ TEST_F(EditorWindowGtk, ResizeGrowsTheAreaAndItsWindow)
     EXPECT_EQ(h, 200);
 }
 
+TEST_F(EditorWindowGtk, CachedWindowsForgetDestroyedWidgets)
+{
+    EXPECT_EQ(editor->FindTopLevelWindow(), top);
+    editor->CloseEditorWindow();
+    gtk_widget_destroy(top);
+    top = nullptr;
+    Pump(20);
+    EXPECT_EQ(editor->topLevelWindow, nullptr);
+    EXPECT_EQ(editor->parentWindow, nullptr);
+}
+
 TEST_F(EditorWindowGtk, DestroyingTheParentClosesTheEditor)
 {
     int before = IGraphicsGtk::OpenWindowCount();
