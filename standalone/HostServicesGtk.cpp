@@ -1,0 +1,180 @@
+#include "standalone/HostServicesGtk.h"
+
+#include "core/IAudioPlugin.h"
+#include "effect/CreatePlugin.h"
+#include "effect/EditorFactory.h"
+#include "gui/IGraphicsGtk.h"
+#include "standalone/AudioEngine.h"
+#include "standalone/HostSettings.h"
+#include "standalone/MainWindowGtk.h"
+#include "standalone/Midi.h"
+#include "standalone/RaiseFirstInstance.h"
+#include "standalone/SettingsFile.h"
+
+#include <gtk/gtk.h>
+
+namespace {
+
+constexpr const char* kProductName = "Snarlbox";
+
+} // namespace
+
+HostServicesGtk::HostServicesGtk() = default;
+
+HostServicesGtk::~HostServicesGtk() = default;
+
+bool HostServicesGtk::AcquireSingleInstance()
+{
+    return instanceLock.Acquire();
+}
+
+void HostServicesGtk::RaiseFirstInstance()
+{
+    ::RaiseFirstInstance(kProductName);
+}
+
+void HostServicesGtk::InitialiseToolkit()
+{
+    gtk_init(nullptr, nullptr);
+    g_set_prgname("snarlbox");
+    g_set_application_name(kProductName);
+    SetEditorFactory(&IGraphicsGtk::Create);
+}
+
+void HostServicesGtk::CreateSettings()
+{
+    DefaultSettings(currentSettings);
+    DefaultSettings(backupSettings);
+    DefaultSettings(streamSettings);
+}
+
+bool HostServicesGtk::PrepareSettingsFile()
+{
+    return ::PrepareSettingsFile();
+}
+
+void HostServicesGtk::WriteSettings()
+{
+    ::WriteSettings();
+}
+
+void HostServicesGtk::CreateAudioApi()
+{
+    audioEngine.CreateAudioApi();
+}
+
+void HostServicesGtk::ProbeAudioDevices()
+{
+    audioEngine.ProbeAudioDevices();
+}
+
+void HostServicesGtk::CreateMidiPorts()
+{
+    ::CreateMidiPorts();
+}
+
+void HostServicesGtk::ListMidiPorts()
+{
+    ::ListMidiPorts();
+}
+
+void HostServicesGtk::CreatePlugin()
+{
+    plugin = ::CreatePlugin(midiOutput.get(), &currentSettings.midiOutputChannel);
+    audioEngine.SetAudioPlugin(plugin.get());
+    SetMidiPlugin(plugin.get());
+}
+
+void HostServicesGtk::LoadPresetSlot(int index)
+{
+    if (plugin) {
+        plugin->LoadPresetSlot(index);
+    }
+}
+
+void HostServicesGtk::OpenMidiInputByName()
+{
+    ::OpenMidiInputByName(currentSettings.midiInputDevice);
+}
+
+void HostServicesGtk::OpenMidiOutputByName()
+{
+    ::OpenMidiOutputByName(currentSettings.midiOutputDevice);
+}
+
+bool HostServicesGtk::StartAudioFromSettings()
+{
+    return audioEngine.StartAudioFromSettings();
+}
+
+void HostServicesGtk::CreateMainWindow()
+{
+    mainWindow = std::make_unique<MainWindowGtk>(plugin.get());
+    mainWindow->Create();
+}
+
+void HostServicesGtk::RunMessageLoop()
+{
+    // The window may already be gone (closed while it was being built).
+    if (mainWindow && mainWindow->Window() != nullptr) {
+        gtk_main();
+    }
+}
+
+void HostServicesGtk::DestroyMainWindow()
+{
+    if (mainWindow) {
+        mainWindow->DestroyMainWindow();
+    }
+}
+
+void HostServicesGtk::StopAudioStream()
+{
+    audioEngine.StopAudioStream();
+}
+
+void HostServicesGtk::CloseMidiPorts()
+{
+    ::CloseMidiPorts();
+}
+
+void HostServicesGtk::CloseAudioStream()
+{
+    audioEngine.CloseAudioStream();
+}
+
+void HostServicesGtk::DestroyPlugin()
+{
+    SetMidiPlugin(nullptr);
+    audioEngine.SetAudioPlugin(nullptr);
+    mainWindow.reset();
+    plugin.reset();
+}
+
+void HostServicesGtk::FreeSettings()
+{
+    // The records are the process's own statics; they go back to the defaults.
+    DefaultSettings(currentSettings);
+    DefaultSettings(backupSettings);
+    DefaultSettings(streamSettings);
+}
+
+void HostServicesGtk::DeleteMidiObjects()
+{
+    DeleteMidiPorts();
+}
+
+void HostServicesGtk::DeleteAudioApi()
+{
+    audioEngine.audioApi.reset();
+}
+
+void HostServicesGtk::FreeSettingsPath()
+{
+    settingsPath[0] = '\0';
+}
+
+void HostServicesGtk::ReleaseSingleInstance()
+{
+    instanceLock.Release();
+}

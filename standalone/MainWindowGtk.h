@@ -1,0 +1,43 @@
+#pragma once
+
+#include "standalone/IMainWindowActions.h"
+
+typedef struct _GtkWidget GtkWidget;
+class IAudioPlugin;
+
+// The main window on GTK: "Snarlbox", not resizable, a menu bar ("_File":
+// "Preferences...", "_Quit"; "_Help": "_About") above the 655 x 175 editor
+// area. Its menu items and close box go through the main window handling;
+// destroying it ends the main loop. UI thread (the GTK main thread) only.
+class MainWindowGtk : public IMainWindowActions {
+public:
+    // plugin may be null (no editor). UI thread only.
+    explicit MainWindowGtk(IAudioPlugin* plugin);
+    // Destroys the window if it still exists. UI thread only.
+    ~MainWindowGtk() override;
+    MainWindowGtk(const MainWindowGtk&) = delete;
+    MainWindowGtk& operator=(const MainWindowGtk&) = delete;
+
+    // Builds the window, opens the editor in it, centres and shows it.
+    // UI thread only.
+    void Create();
+    // The window, or null once it is destroyed. UI thread only.
+    GtkWidget* Window() const { return mainWindow; }
+
+    bool OpenEditorWindow() override;
+    void EditorWindowOpened() override;
+    bool ShowOwnAboutBox() override;
+    void ShowMessageBox(const char* text, const char* caption) override;
+    int RunPreferences() override;
+    void WriteSettings() override;
+    void CenterAndShow() override;
+    void DestroyMainWindow() override;
+
+private:
+    struct Handlers;
+    friend struct Handlers;
+
+    IAudioPlugin* plugin;
+    GtkWidget* mainWindow = nullptr;
+    GtkWidget* editorArea = nullptr;
+};
