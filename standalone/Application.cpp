@@ -22,7 +22,10 @@ int Application::RunSteps()
         services.RaiseFirstInstance();
         return 0;
     }
-    services.InitialiseToolkit();
+    if (!services.InitialiseToolkit()) {
+        services.ReleaseSingleInstance();
+        return 1;
+    }
     services.CreateSettings();
     if (!services.PrepareSettingsFile()) {
         services.ReleaseSingleInstance();

@@ -10,7 +10,7 @@ public:
     explicit Application(IHostServices& services) : services(services) {}
 
     // Runs the program and returns its exit code: 0 normally and for a second
-    // instance, 1 when there is no configuration folder. UI thread only.
+    // instance, 1 when there is no configuration folder or no display. UI thread only.
     int Run();
     // Stops audio and MIDI before the plug-in goes, then frees the rest.
     // UI thread only.

@@ -13,6 +13,8 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdio>
+
 namespace {
 
 constexpr const char* kProductName = "Snarlbox";
@@ -33,12 +35,16 @@ void HostServicesGtk::RaiseFirstInstance()
     ::RaiseFirstInstance(kProductName);
 }
 
-void HostServicesGtk::InitialiseToolkit()
+bool HostServicesGtk::InitialiseToolkit()
 {
-    gtk_init(nullptr, nullptr);
+    if (!gtk_init_check(nullptr, nullptr)) {
+        std::fputs("Snarlbox: cannot open the display\n", stderr);
+        return false;
+    }
     g_set_prgname("snarlbox");
     g_set_application_name(kProductName);
     SetEditorFactory(&IGraphicsGtk::Create);
+    return true;
 }
 
 void HostServicesGtk::CreateSettings()

@@ -21,7 +21,7 @@ public:
 
     bool AcquireSingleInstance() override;
     void RaiseFirstInstance() override;
-    void InitialiseToolkit() override;
+    bool InitialiseToolkit() override;
     void CreateSettings() override;
     bool PrepareSettingsFile() override;
     void WriteSettings() override;

@@ -13,7 +13,8 @@ public:
     virtual bool AcquireSingleInstance() = 0;
     // Brings the first instance's window to the front, when it can be found.
     virtual void RaiseFirstInstance() = 0;
-    virtual void InitialiseToolkit() = 0;
+    // Connects to the display; false (said on standard error) without one.
+    virtual bool InitialiseToolkit() = 0;
     // DefaultSettings into the current, backup and stream records.
     virtual void CreateSettings() = 0;
     // Settings path, folder or file; false when there is no configuration folder.

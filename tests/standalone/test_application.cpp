@@ -24,6 +24,7 @@ public:
     Calls calls;
     bool lockFree = true;
     bool settingsFolder = true;
+    bool display = true;
     std::string throwAt;
 
     void Step(const char* name)
@@ -35,7 +36,7 @@ public:
     }
     bool AcquireSingleInstance() override { return Step("lock"), lockFree; }
     void RaiseFirstInstance() override { Step("raise"); }
-    void InitialiseToolkit() override { Step("toolkit"); }
+    bool InitialiseToolkit() override { return Step("toolkit"), display; }
     void CreateSettings() override { Step("settings"); }
     bool PrepareSettingsFile() override { return Step("path"), settingsFolder; }
     void WriteSettings() override { Step("write"); }
@@ -82,8 +83,13 @@ TEST(ApplicationOrder, SecondInstanceRaisesTheFirstAndTouchesNothing)
     EXPECT_EQ(services.calls, (Calls{"lock", "raise"}));
 }
 
-TEST(ApplicationOrder, MissingConfigurationFolderExitsWithOne)
+TEST(ApplicationOrder, MissingConfigurationFolderOrDisplayExitsWithOne)
 {
+    RecordingServices headless;
+    headless.display = false;
+    EXPECT_EQ(Application(headless).Run(), 1);
+    EXPECT_EQ(headless.calls, (Calls{"lock", "toolkit", "unlock"}));
+
     RecordingServices services;
     services.settingsFolder = false;
     EXPECT_EQ(Application(services).Run(), 1);
