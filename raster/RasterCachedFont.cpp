@@ -142,12 +142,16 @@ bool HasMultiByteSequence(const unsigned char* s)
     return false;
 }
 
-RasterPixel Composite(RasterPixel d, RasterPixel s, int k, int op)
+template <int op>
+inline RasterPixel Composite(RasterPixel d, RasterPixel s, int k)
 {
     int sb = ChannelOf(s, 0), sg = ChannelOf(s, 1), sr = ChannelOf(s, 2);
     int db = ChannelOf(d, 0), dg = ChannelOf(d, 1), dr = ChannelOf(d, 2), da = ChannelOf(d, 3);
     switch (op) {
     case BlendModeCopy:
+        if (k == 256) {
+            return (s & 0x00FFFFFFu) | 0xFF000000u;
+        }
         return PackChannels(MixToward(sb, db, k), MixToward(sg, dg, k), MixToward(sr, dr, k), MixToward(255, da, k));
     case BlendModeAdd:
         return PackChannels(AddScaled(sb, db, k), AddScaled(sg, dg, k), AddScaled(sr, dr, k), AddScaled(255, da, k));
@@ -162,6 +166,37 @@ RasterPixel Composite(RasterPixel d, RasterPixel s, int k, int op)
                             OverlayQuadratic(255, da, k));
     default:
         return HsvAdjust(d, sr, sg, sb, k, 255);
+    }
+}
+
+// The mask loop for one blend operation, so the choice is made once per glyph.
+// kind: 0 anti-aliased, 1 monochrome, 2 shadow or outline.
+template <int op>
+void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8_t* mask, int stride, int kind,
+                   bool fast, int A, RasterPixel text, RasterPixel outline)
+{
+    int flat = std::min(A, 256);
+    // Row addresses once per glyph: the bitmap's properties are virtual calls.
+    RasterPixel* first = RowOf(bitmap, y) + x;
+    ptrdiff_t step = bitmap.IsBottomUp() ? -ptrdiff_t(bitmap.Stride()) : ptrdiff_t(bitmap.Stride());
+    for (int row = 0; row < h; ++row) {
+        RasterPixel* d = first + row * step;
+        const uint8_t* m = mask + ptrdiff_t(row) * stride;
+        for (int col = 0; col < w; ++col) {
+            int v = m[col];
+            if (v == 0) {
+                continue;
+            }
+            if (kind == 2) {
+                RasterPixel colour = v == 255 ? text : outline;
+                d[col] = fast ? colour : Composite<op>(d[col], colour, flat);
+            } else if (kind == 1) {
+                d[col] = fast ? text : Composite<op>(d[col], text, flat);
+            } else {
+                int k = A == 256 ? v + 1 : std::min(A * v / 256, 256);
+                d[col] = Composite<op>(d[col], text, k);
+            }
+        }
     }
 }
 
@@ -383,25 +418,27 @@ bool RasterCachedFont::DrawGlyph(RasterBitmap* bitmap, int code, int x, int y, c
     if (!fast && (A == 0 || (op == BlendModeCopy && A < 0))) {
         return true;
     }
-    int flat = std::min(A, 256);
-    for (int row = 0; row < h; ++row) {
-        RasterPixel* d = RowOf(*bitmap, y + row) + x;
-        const uint8_t* m = mask + ptrdiff_t(row) * g->width;
-        for (int col = 0; col < w; ++col) {
-            int v = m[col];
-            if (v == 0) {
-                continue;
-            }
-            if (marked) {
-                RasterPixel colour = v == 255 ? textColour : outlineColour;
-                d[col] = fast ? colour : Composite(d[col], colour, flat, op);
-            } else if (mono) {
-                d[col] = fast ? textColour : Composite(d[col], textColour, flat, op);
-            } else {
-                int k = A == 256 ? v + 1 : std::min(A * v / 256, 256);
-                d[col] = Composite(d[col], textColour, k, op);
-            }
-        }
+    int kind = marked ? 2 : mono ? 1 : 0;
+    int stride = g->width;
+    switch (op) {
+    case BlendModeCopy:
+        CompositeMask<BlendModeCopy>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
+    case BlendModeAdd:
+        CompositeMask<BlendModeAdd>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
+    case BlendModeDodge:
+        CompositeMask<BlendModeDodge>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
+    case BlendModeMultiply:
+        CompositeMask<BlendModeMultiply>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
+    case BlendModeOverlay:
+        CompositeMask<BlendModeOverlay>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
+    default:
+        CompositeMask<BlendModeHsvAdjust>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
+        break;
     }
     return true;
 }
