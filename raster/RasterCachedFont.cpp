@@ -183,6 +183,14 @@ void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8
         RasterPixel* d = first + row * step;
         const uint8_t* m = mask + ptrdiff_t(row) * stride;
         for (int col = 0; col < w; ++col) {
+            // Most of a glyph cell is empty: step over eight empty bytes at once.
+            uint64_t eight;
+            while (col + 8 <= w && (std::memcpy(&eight, m + col, 8), eight == 0)) {
+                col += 8;
+            }
+            if (col >= w) {
+                break;
+            }
             int v = m[col];
             if (v == 0) {
                 continue;
