@@ -18,6 +18,13 @@
 namespace {
 
 constexpr const char* kProductName = "Snarlbox";
+constexpr guint kStreamPollMs = 500;
+
+gboolean PollAudioStream(gpointer)
+{
+    audioEngine.PollAudioStream();
+    return G_SOURCE_CONTINUE;
+}
 
 } // namespace
 
@@ -123,7 +130,11 @@ void HostServicesGtk::RunMessageLoop()
 {
     // The window may already be gone (closed while it was being built).
     if (mainWindow && mainWindow->Window() != nullptr) {
+        // RtAudio closes a stream whose JACK server quit on its own thread;
+        // the engine notices that only when asked.
+        const guint poll = g_timeout_add(kStreamPollMs, PollAudioStream, nullptr);
         gtk_main();
+        g_source_remove(poll);
     }
 }
 
