@@ -1,5 +1,7 @@
 #include "gui/FontCache.h"
 
+#include "raster/RasterCachedFont.h"
+
 #include <cstring>
 
 FontCache& FontCache::Instance()
@@ -21,7 +23,7 @@ RasterCachedFont* FontCache::Find(int32_t size, int32_t orientation, int32_t sty
 }
 
 RasterCachedFont* FontCache::Add(int32_t size, int32_t orientation, int32_t style, const char* face,
-                                 std::unique_ptr<RasterCachedFont, void (*)(RasterCachedFont*)> font)
+                                 std::unique_ptr<RasterCachedFont> font)
 {
     std::lock_guard<std::mutex> guard(lock);
     Entry entry{size, orientation, style, {}, std::move(font)};

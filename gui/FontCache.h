@@ -9,15 +9,18 @@ class RasterCachedFont;
 
 // The process-wide store of editor fonts, keyed by size, orientation, style
 // and face name (colour, alignment and quality are not part of the key), kept
-// until the program ends. Any thread: every call takes the cache's lock.
+// until the program ends. Any thread: every call takes the cache's lock (the
+// fonts themselves are used on the UI thread only).
 class FontCache {
 public:
     static FontCache& Instance();
 
+    // The first font added under the key, or null.
     RasterCachedFont* Find(int32_t size, int32_t orientation, int32_t style, const char* face);
-    // Takes ownership.
+    // Takes ownership; returns the font.
     RasterCachedFont* Add(int32_t size, int32_t orientation, int32_t style, const char* face,
-                          std::unique_ptr<RasterCachedFont, void (*)(RasterCachedFont*)> font);
+                          std::unique_ptr<RasterCachedFont> font);
+    // Deletes every font (program end, or a test that wants a clean cache).
     void Clear();
 
     ~FontCache();
@@ -30,7 +33,7 @@ private:
         int32_t orientation;
         int32_t style;
         char face[32];
-        std::unique_ptr<RasterCachedFont, void (*)(RasterCachedFont*)> font;
+        std::unique_ptr<RasterCachedFont> font;
     };
     std::mutex lock;
     std::vector<Entry> entries;

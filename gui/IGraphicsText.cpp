@@ -2,7 +2,34 @@
 #include "gui/FontCache.h"
 #include "gui/IGraphics.h"
 #include "gui/MeasuredTextRect.h"
+#include "platform/SystemFont.h"
+#include "raster/RasterCachedFont.h"
+#include "raster/RasterSysBitmap.h"
 
+namespace {
+
+constexpr int kTextNoClip = 0x100;
+constexpr int kTextCentre = 1;
+constexpr int kTextRight = 2;
+constexpr int kTextMeasure = 0x400;
+// The cached font owns the system font and may hand plain text to the system.
+constexpr int kEditorFontFlags = FontOwnsHandle | FontDirectDrawing;
+
+int FontQuality(int32_t quality)
+{
+    switch (quality) {
+    case 0:
+        return 0;
+    case 2:
+        return 4;
+    case 3:
+        return 5;
+    default:
+        return 3;
+    }
+}
+
+} // namespace
 
 RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
 {
@@ -12,8 +39,16 @@ RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
         style.cachedFont = found;
         return found;
     }
-    // No system font creator is linked in yet: text cannot be drawn.
-    return nullptr;
+    std::unique_ptr<SystemFont> system =
+        SystemFont::Create(style.font, style.size, style.style == ITextStyle::Bold ? 700 : 400,
+                           style.style == ITextStyle::Italic, style.orientation * 10, FontQuality(style.quality));
+    if (system == nullptr) {
+        return nullptr;
+    }
+    auto font = std::make_unique<RasterCachedFont>();
+    font->AttachSystemFont(system.release(), kEditorFontFlags);
+    style.cachedFont = cache.Add(style.size, style.orientation, style.style, style.font, std::move(font));
+    return style.cachedFont;
 }
 
 bool IGraphics::DrawTextInRect(const ITextStyle& style, const char* text, IRectangle& r, bool measureOnly)
@@ -26,7 +61,20 @@ bool IGraphics::DrawTextInRect(const ITextStyle& style, const char* text, IRecta
     if (font == nullptr) {
         return false;
     }
-    (void)r;
-    (void)measureOnly;
-    return false;
+    font->SetForegroundColor(style.colour.ToPixel());
+    int format = style.colour.alpha == 255 ? kTextNoClip : (TextUseColourAlpha | kTextNoClip);
+    if (style.align == ITextStyle::AlignCentre) {
+        format |= kTextCentre;
+    } else if (style.align == ITextStyle::AlignRight) {
+        format |= kTextRight;
+    }
+    if (!measureOnly) {
+        RasterRect area{r.left, r.top, r.right, r.bottom};
+        font->RenderText(backBuffer.get(), text, -1, &area, format);
+        return true;
+    }
+    RasterRect measured{};
+    font->RenderText(backBuffer.get(), text, -1, &measured, format | kTextMeasure);
+    r = PlaceMeasuredText(r, style.align, measured.right, measured.bottom);
+    return true;
 }
