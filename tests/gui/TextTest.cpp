@@ -58,3 +58,10 @@ TEST(EditorText, TextControlDrawsInkIntoItsArea)
     }
     EXPECT_GT(dark, 10);
 }
+
+// Font configuration keeps its caches for the life of the process; they are
+// not leaks of the editor.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
