@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <jack/midiport.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -194,6 +196,68 @@ public:
     float dc = 0.0f;
     std::atomic<float> last[2] = {0.0f, 0.0f};
 };
+
+// Two JACK MIDI ports: "out" feeds the program's MIDI input, "in" collects
+// what its MIDI output sends.
+class MidiClient {
+public:
+    bool Open()
+    {
+        jack_status_t status{};
+        client = jack_client_open("program-midi", JackNoStartServer, &status);
+        if (client == nullptr) {
+            return false;
+        }
+        out = jack_port_register(client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        in = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client, &MidiClient::Process, this);
+        return out != nullptr && in != nullptr && jack_activate(client) == 0;
+    }
+    ~MidiClient()
+    {
+        if (client != nullptr) {
+            jack_deactivate(client);
+            jack_client_close(client);
+        }
+    }
+    void Send(std::vector<uint8_t> message)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        pending.push_back(std::move(message));
+    }
+    std::vector<std::vector<uint8_t>> Received()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return received;
+    }
+    static int Process(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<MidiClient*>(arg);
+        void* outBuffer = jack_port_get_buffer(self->out, frames);
+        void* inBuffer = jack_port_get_buffer(self->in, frames);
+        jack_midi_clear_buffer(outBuffer);
+        std::lock_guard<std::mutex> lock(self->mutex);
+        for (const auto& message : self->pending) {
+            jack_midi_event_write(outBuffer, 0, message.data(), message.size());
+        }
+        self->pending.clear();
+        const uint32_t count = jack_midi_get_event_count(inBuffer);
+        for (uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, inBuffer, i) == 0) {
+                self->received.emplace_back(event.buffer, event.buffer + event.size);
+            }
+        }
+        return 0;
+    }
+
+    jack_client_t* client = nullptr;
+    jack_port_t* out = nullptr;
+    jack_port_t* in = nullptr;
+    std::mutex mutex;
+    std::vector<std::vector<uint8_t>> pending;
+    std::vector<std::vector<uint8_t>> received;
+};
 } // namespace
 
 TEST_F(ProgramTest, FirstStartWritesEveryKeyAndASecondStartLeavesItAlone)
@@ -259,4 +323,53 @@ TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
     Shell("xdotool mouseup 1");
     ASSERT_TRUE(WaitFor([&] { return tester.Last(0) < 0.1f && tester.Last(0) > 0.0f; }, 5000)) << tester.Last(0);
     EXPECT_TRUE(program.Running());
+}
+
+TEST_F(ProgramTest, MidiFromTheInputPortComesOutOfTheOutputPort)
+{
+    JackServer server;
+    if (!server.Start(44100, 512)) {
+        GTEST_SKIP() << "jackd with the dummy driver could not be started";
+    }
+    MidiClient tester;
+    ASSERT_TRUE(tester.Open());
+    fs::create_directories(home / "config" / "Snarlbox");
+    std::ofstream(SettingsFile()) << "[audio]\ndriver=1\nindev=none\noutdev=none\n"
+                                     "[midi]\nindev=program-midi:out\noutdev=program-midi:in\ninchan=0\noutchan=10\n";
+    Program program(home);
+    program.Start();
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    if (ReadFile(SettingsFile()).find("indev=program-midi:out") == std::string::npos) {
+        GTEST_SKIP() << "the MIDI back end in use does not list JACK MIDI ports";
+    }
+    // Notes are sent until one comes back, as the program connects its ports after start-up.
+    const bool through = WaitFor(
+        [&] {
+            tester.Send({0x93, 0x40, 0x7F});
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return !tester.Received().empty();
+        },
+        8000);
+    ASSERT_TRUE(through) << "no MIDI came through";
+    const auto received = tester.Received();
+    // Output channel 10: the note leaves re-channelled, three bytes.
+    EXPECT_EQ(received.front(), (std::vector<uint8_t>{0x99, 0x40, 0x7F}));
+    EXPECT_TRUE(program.Running());
+}
+
+TEST_F(ProgramTest, QuitFromTheMenuEndsWithZeroAndWritesNothing)
+{
+    Program program(home);
+    program.Start();
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty() && fs::exists(SettingsFile()); }, 10000));
+    const std::string text = ReadFile(SettingsFile());
+    const auto written = fs::last_write_time(SettingsFile());
+    const std::string window = WindowId();
+    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Shell("xdotool key q");
+    const int code = program.Wait(8000);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadFile(SettingsFile()), text);
+    EXPECT_EQ(fs::last_write_time(SettingsFile()), written);
 }
