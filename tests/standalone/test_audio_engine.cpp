@@ -144,6 +144,17 @@ public:
     std::atomic<size_t> time{0};
 };
 
+// Stops the stream and detaches the plug-in when a test ends, before the
+// plug-in on the test's stack is destroyed under a running callback.
+struct StreamStopper {
+    AudioEngine& audio;
+    ~StreamStopper()
+    {
+        audio.ShutdownAudio();
+        audio.SetAudioPlugin(nullptr);
+    }
+};
+
 class AudioEngineJack : public testing::Test {
 protected:
     void SetUp() override
@@ -244,6 +255,7 @@ TEST_F(AudioEngineJack, ProbesTheSystemDeviceAndTracesTheStart)
     AudioEngine& audio = Engine();
     RecordingPlugin plugin;
     audio.SetAudioPlugin(&plugin);
+    StreamStopper stopper{audio}; // stops the stream before plugin goes
     ASSERT_TRUE(audio.CreateAudioApi());
     audio.ProbeAudioDevices();
     const int system = audio.FindDeviceByName("system");
@@ -329,6 +341,7 @@ TEST_F(AudioEngineJack, SignalComesBackAtAQuarter)
     AudioEngine& audio = Engine();
     DistortionEffect effect(nullptr, nullptr, false);
     audio.SetAudioPlugin(&effect);
+    StreamStopper stopper{audio}; // stops the stream before effect goes
     ASSERT_TRUE(audio.CreateAudioApi());
     audio.ProbeAudioDevices();
     ASSERT_TRUE(audio.StartAudioFromSettings());
@@ -377,6 +390,7 @@ TEST_F(AudioEngineJack, ServerQuitIsNoticedAndALaterStartWorks)
     AudioEngine& audio = Engine();
     RecordingPlugin plugin;
     audio.SetAudioPlugin(&plugin);
+    StreamStopper stopper{audio}; // stops the stream before plugin goes
     ASSERT_TRUE(audio.CreateAudioApi());
     audio.ProbeAudioDevices();
     ASSERT_TRUE(audio.StartAudioFromSettings());
@@ -412,6 +426,7 @@ TEST_F(AudioEngineJack, ServerBufferSizeReplacesTheRequestAndItsChangeIsNoticed)
     AudioEngine& audio = Engine();
     RecordingPlugin plugin;
     audio.SetAudioPlugin(&plugin);
+    StreamStopper stopper{audio}; // stops the stream before plugin goes
     ASSERT_TRUE(audio.CreateAudioApi());
     audio.ProbeAudioDevices();
     ASSERT_TRUE(audio.StartAudioFromSettings());
