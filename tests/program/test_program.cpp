@@ -349,7 +349,7 @@ TEST_F(ProgramTest, MidiFromTheInputPortComesOutOfTheOutputPort)
             std::this_thread::sleep_for(std::chrono::milliseconds(30));
             return !tester.Received().empty();
         },
-        8000);
+        20000);
     ASSERT_TRUE(through) << "no MIDI came through";
     const auto received = tester.Received();
     // Output channel 10: the note leaves re-channelled, three bytes.
