@@ -1,3 +1,4 @@
+#include "tests/support/RequireService.h"
 #include "core/IParameter.h"
 #include "effect/DistortionEffect.h"
 #include "effect/EditorFactory.h"
@@ -92,9 +93,7 @@ class EditorWindowGtk : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!HaveDisplay()) {
-            GTEST_SKIP() << "no display can be opened";
-        }
+        REQUIRE_SERVICE(HaveDisplay(), "no display can be opened");
         SetEditorFactory(&IGraphicsGtk::Create);
         effect = std::make_unique<DistortionEffect>(nullptr, &channel);
         SetEditorFactory(nullptr);
@@ -209,9 +208,7 @@ TEST_F(EditorWindowGtk, OpensInItsParentAndCountsWindows)
 
 TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
 {
-    if (!HaveXdotool()) {
-        GTEST_SKIP() << "xdotool is not installed";
-    }
+    REQUIRE_SERVICE(HaveXdotool(), "xdotool is not installed");
     IControl& coarse = *editor->controls[1];
     IControl& fine = *editor->controls[2];
     IParameter& coarseParameter = *effect->parameters[DistortionEffect::CoarseDownsample];
@@ -333,9 +330,7 @@ TEST_F(EditorWindowGtk, TextEntryCommitsOnEnterAndFiltersCharacters)
 
 TEST_F(EditorWindowGtk, ClickWhileEditingOnlyCancels)
 {
-    if (!HaveXdotool()) {
-        GTEST_SKIP() << "xdotool is not installed";
-    }
+    REQUIRE_SERVICE(HaveXdotool(), "xdotool is not installed");
     IControl& coarse = *editor->controls[1];
     IControl& gain = *editor->controls[6];
     double before = gain.value;

@@ -1,5 +1,6 @@
 // The snarlbox program itself, started as users start it: under a display
 // (xvfb-run) with a private configuration folder and a private JACK server.
+#include "tests/support/RequireService.h"
 #include "JackServer.h"
 
 #include <gtest/gtest.h>
@@ -105,9 +106,7 @@ class ProgramTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (getenv("DISPLAY") == nullptr) {
-            GTEST_SKIP() << "no display";
-        }
+        REQUIRE_SERVICE(getenv("DISPLAY") != nullptr, "no display");
         char pattern[] = "/tmp/snarlbox-program-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         home = pattern;
@@ -286,9 +285,7 @@ TEST_F(ProgramTest, FirstStartWritesEveryKeyAndASecondStartLeavesItAlone)
 TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
 {
     JackServer server;
-    if (!server.Start(44100, 512)) {
-        GTEST_SKIP() << "jackd with the dummy driver could not be started";
-    }
+    REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
     fs::create_directories(home / "config" / "Snarlbox");
     std::ofstream(SettingsFile()) << "[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=512\nsigvs=32\n"
                                      "[midi]\nindev=off\noutdev=off\n";
@@ -328,9 +325,7 @@ TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
 TEST_F(ProgramTest, MidiFromTheInputPortComesOutOfTheOutputPort)
 {
     JackServer server;
-    if (!server.Start(44100, 512)) {
-        GTEST_SKIP() << "jackd with the dummy driver could not be started";
-    }
+    REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
     MidiClient tester;
     ASSERT_TRUE(tester.Open());
     fs::create_directories(home / "config" / "Snarlbox");
@@ -339,9 +334,8 @@ TEST_F(ProgramTest, MidiFromTheInputPortComesOutOfTheOutputPort)
     Program program(home);
     program.Start();
     ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
-    if (ReadFile(SettingsFile()).find("indev=program-midi:out") == std::string::npos) {
-        GTEST_SKIP() << "the MIDI back end in use does not list JACK MIDI ports";
-    }
+    REQUIRE_SERVICE(ReadFile(SettingsFile()).find("indev=program-midi:out") != std::string::npos,
+                    "the MIDI back end in use does not list JACK MIDI ports");
     // Notes are sent until one comes back, as the program connects its ports after start-up.
     const bool through = WaitFor(
         [&] {

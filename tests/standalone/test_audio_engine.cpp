@@ -1,3 +1,4 @@
+#include "tests/support/RequireService.h"
 #include "JackServer.h"
 #include "RecordingPlugin.h"
 
@@ -159,9 +160,7 @@ class AudioEngineJack : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!server.Start(44100, 256)) {
-            GTEST_SKIP() << "jackd with the dummy driver could not be started";
-        }
+        REQUIRE_SERVICE(server.Start(44100, 256), "jackd with the dummy driver could not be started");
     }
     void TearDown() override
     {

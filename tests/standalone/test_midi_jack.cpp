@@ -1,3 +1,4 @@
+#include "tests/support/RequireService.h"
 #include "JackServer.h"
 
 #include "effect/DistortionEffect.h"
@@ -152,9 +153,7 @@ protected:
     }
     void SetUp() override
     {
-        if (server == nullptr) {
-            GTEST_SKIP() << "jackd with the dummy driver could not be started";
-        }
+        REQUIRE_SERVICE(server != nullptr, "jackd with the dummy driver could not be started");
         StoreSharedSetting(currentSettings.midiInputChannel, 0);
         StoreSharedSetting(currentSettings.midiOutputChannel, 0);
         ASSERT_TRUE(testClient.Open());
@@ -350,9 +349,7 @@ TEST(MidiBackEndThreads, MissingAlsaSequencerFallsBackToJack)
         GTEST_SKIP() << "an ALSA sequencer exists here";
     }
     JackServer server;
-    if (!server.Start()) {
-        GTEST_SKIP() << "jackd with the dummy driver could not be started";
-    }
+    REQUIRE_SERVICE(server.Start(), "jackd with the dummy driver could not be started");
     testing::internal::CaptureStderr();
     const bool created = CreateMidiPorts();
     const std::string errors = testing::internal::GetCapturedStderr();

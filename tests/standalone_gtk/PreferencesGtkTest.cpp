@@ -1,3 +1,4 @@
+#include "tests/support/RequireService.h"
 #include "FakePreferences.h"
 
 #include "standalone/MainWindowGtk.h"
@@ -50,9 +51,7 @@ bool Contains(const std::vector<std::string>& texts, const char* text)
 
 TEST(PreferencesGtk, ListsSelectionsAndTextsBehaveLikeTheDialogLogicExpects)
 {
-    if (!HaveDisplay()) {
-        GTEST_SKIP() << "no display";
-    }
+    REQUIRE_SERVICE(HaveDisplay(), "no display");
     PreferencesGtk view(nullptr);
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(view.DialogWidget())), "Preferences");
     std::vector<std::string> texts;
@@ -85,9 +84,7 @@ TEST(PreferencesGtk, ListsSelectionsAndTextsBehaveLikeTheDialogLogicExpects)
 
 TEST(PreferencesGtk, FilledByTheLogic)
 {
-    if (!HaveDisplay()) {
-        GTEST_SKIP() << "no display";
-    }
+    REQUIRE_SERVICE(HaveDisplay(), "no display");
     AppSettings current;
     AppSettings backup;
     AppSettings stream;
@@ -112,9 +109,7 @@ TEST(PreferencesGtk, FilledByTheLogic)
 
 TEST(MainWindowGtk, TitledNotResizableAndClosedLikeQuit)
 {
-    if (!HaveDisplay()) {
-        GTEST_SKIP() << "no display";
-    }
+    REQUIRE_SERVICE(HaveDisplay(), "no display");
     testing::internal::CaptureStdout();
     MainWindowGtk window(nullptr);
     window.Create();
