@@ -3,13 +3,19 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -18,6 +24,68 @@ namespace {
 std::atomic<int> serverCounter{0};
 
 void SilentJackError(const char*) {}
+
+constexpr const char* kTestServerPrefix = "snarlbox-test-";
+
+// Removes the /dev/shm files a server of this name left behind.
+void RemoveServerFiles(const std::string& name)
+{
+    DIR* dir = opendir("/dev/shm");
+    if (dir == nullptr) {
+        return;
+    }
+    const std::string marker = "_" + name + "_";
+    while (dirent* entry = readdir(dir)) {
+        const std::string file = entry->d_name;
+        if (file.rfind("jack", 0) == 0 && file.find(marker) != std::string::npos) {
+            unlink(("/dev/shm/" + file).c_str());
+        }
+    }
+    closedir(dir);
+}
+
+// JACK keeps eight server slots in its shared registry and reclaims a dead
+// server's slot only for a server of the same name, so killed test servers
+// (each with a name of its own) fill it up until no server can start. Frees
+// the slots of our test servers whose process is gone; live servers and
+// servers of other names are never touched. The registry layout: a 24-byte
+// header, then eight slots of a 32-bit pid and the name "jack-<uid>:<name>:".
+void ReclaimDeadTestServers()
+{
+    const int fd = open("/dev/shm/jack-shm-registry", O_RDWR);
+    if (fd < 0) {
+        return;
+    }
+    struct stat info {};
+    constexpr size_t kHeader = 24;
+    constexpr size_t kSlot = 264;
+    constexpr int kSlots = 8;
+    if (fstat(fd, &info) == 0 && static_cast<size_t>(info.st_size) >= kHeader + kSlots * kSlot) {
+        void* map = mmap(nullptr, kHeader + kSlots * kSlot, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        if (map != MAP_FAILED) {
+            auto* bytes = static_cast<unsigned char*>(map);
+            for (int i = 0; i < kSlots; ++i) {
+                unsigned char* slot = bytes + kHeader + i * kSlot;
+                int32_t pid = 0;
+                std::memcpy(&pid, slot, sizeof pid);
+                const std::string label(reinterpret_cast<const char*>(slot + 4), strnlen(reinterpret_cast<const char*>(slot + 4), kSlot - 4));
+                const size_t first = label.find(':');
+                const size_t last = label.rfind(':');
+                if (pid <= 0 || first == std::string::npos || last <= first) {
+                    continue;
+                }
+                const std::string name = label.substr(first + 1, last - first - 1);
+                if (name.rfind(kTestServerPrefix, 0) != 0 || kill(pid, 0) == 0 || errno != ESRCH) {
+                    continue;
+                }
+                std::memset(slot, 0, kSlot);
+                RemoveServerFiles(name);
+            }
+            munmap(map, kHeader + kSlots * kSlot);
+        }
+    }
+    close(fd);
+}
 
 bool ServerAcceptsClients(const std::string& name)
 {
@@ -38,7 +106,8 @@ JackServer::~JackServer() { Stop(); }
 bool JackServer::Start(int rate, int period, const std::string& name, int ports)
 {
     Stop();
-    serverName = name.empty() ? "snarlbox-test-" + std::to_string(getpid()) + "-" + std::to_string(serverCounter++)
+    ReclaimDeadTestServers();
+    serverName = name.empty() ? kTestServerPrefix + std::to_string(getpid()) + "-" + std::to_string(serverCounter++)
                               : name;
     setenv("JACK_DEFAULT_SERVER", serverName.c_str(), 1);
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
