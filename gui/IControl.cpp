@@ -144,7 +144,7 @@ void IControl::OpenValueEntry()
         return;
     }
     IParameter* parameter = plug->ParameterAt(paramIndex);
-    IGraphics* editor = plug->Editor();
+    auto* editor = dynamic_cast<IGraphics*>(plug->Editor());
     if (parameter == nullptr || editor == nullptr) {
         return;
     }
