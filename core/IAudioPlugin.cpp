@@ -1,5 +1,6 @@
 #include "core/IAudioPlugin.h"
 
+#include "core/ClampStoredValue.h"
 #include "core/IPluginEditor.h"
 
 #include <algorithm>
@@ -261,13 +262,7 @@ int IAudioPlugin::UnserializeParams(const ChunkBuffer& chunk, int position)
         } else {
             position = -1;
         }
-        // A damaged state must not carry NaN or infinity into the processing,
-        // where the working values are truncated to integers.
-        if (!std::isfinite(v)) {
-            v = parameter->defaultValue;
-        }
-        v = std::clamp(v, parameter->minimum, parameter->maximum);
-        parameter->value = v;
+        parameter->value = ClampStoredValue(*parameter, v);
     }
     for (int i = 0; i < ParameterCount(); ++i) {
         ParameterChanged(i);
