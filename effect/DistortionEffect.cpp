@@ -1,13 +1,11 @@
 #include "effect/DistortionEffect.h"
 
-#include "effect/EditorFactory.h"
-#include "effect/EditorLayout.h"
-#include "gui/IGraphics.h"
-
 #include <cmath>
 #include <mutex>
 
 namespace {
+DistortionEffect::EditorBuilder editorBuilder = nullptr;
+
 // Shared by both channels and every instance for the whole process: the
 // left channel's clipper call updates the threshold the right channel reads.
 double clipThreshold = 0.85;
@@ -173,13 +171,15 @@ double DistortionEffect::ClipThresholdForTests() { return clipThreshold; }
 
 double DistortionEffect::LastOutputForTests(int ch) { return lastOutput[ch & 1]; }
 
+void DistortionEffect::SetEditorBuilder(EditorBuilder builder) { editorBuilder = builder; }
+
 void DistortionEffect::BuildEditor()
 {
-    // The window editor comes from the program's factory; without one there is no editor.
-    std::unique_ptr<IGraphics> graphics = MakeEditor(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
-    if (!graphics) {
+    if (editorBuilder == nullptr) {
         return;
     }
-    BuildDistortionEditor(*graphics, this);
-    AttachEditor(std::move(graphics));
+    std::unique_ptr<IPluginEditor> built = editorBuilder(*this);
+    if (built) {
+        AttachEditor(std::move(built));
+    }
 }

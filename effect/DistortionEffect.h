@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/IPluginEditor.h"
 #include "core/IStandalonePlugin.h"
 
 #include <cstdint>
+#include <memory>
 
 // The stereo distortion: sample-and-hold rate reduction, a threshold clipper
 // blend, a cubic shaper blend, a frame pattern, wet/dry mix and gain.
@@ -18,8 +20,13 @@ public:
         OddHarmonics = 6,
     };
 
+    // Makes the effect's editor, layout included, or null. The editor part
+    // installs it (SetEditorFactory), so the processing builds without it.
+    using EditorBuilder = std::unique_ptr<IPluginEditor> (*)(IAudioPlugin& plug);
+
     // UI thread. Configures the parameters, builds the editor when
-    // withEditor is set, and stores the defaults as preset 0.
+    // withEditor is set and a builder is installed, and stores the defaults
+    // as preset 0.
     DistortionEffect(IMidiOutputPort* midiOutput, const uint16_t* midiOutputChannel, bool withEditor = true);
     ~DistortionEffect() override;
 
@@ -38,6 +45,9 @@ public:
     static void ResetSharedStateForTests();
     static double ClipThresholdForTests();
     static double LastOutputForTests(int channel);
+
+    // UI thread, before effects are created; null: effects get no editor.
+    static void SetEditorBuilder(EditorBuilder builder);
 
     // Working values, written by ParameterChanged.
     double gain = 1.0;
