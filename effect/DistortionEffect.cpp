@@ -6,11 +6,6 @@
 namespace {
 DistortionEffect::EditorBuilder editorBuilder = nullptr;
 
-// Shared by both channels and every instance for the whole process: the
-// left channel's clipper call updates the threshold the right channel reads.
-double clipThreshold = 0.85;
-double lastOutput[2] = {0.0, 0.0};
-
 // Integer part of a working value, or fallback when it is not a usable number.
 int32_t TruncateOr(double v, int32_t fallback, int32_t lowest, int32_t highest)
 {
@@ -85,18 +80,24 @@ void DistortionEffect::ParameterChanged(int paramIndex)
     }
 }
 
-double DistortionEffect::ThresholdClip(double x, double amount)
+namespace {
+// The clipper rule over a threshold the caller keeps: the block loop keeps it
+// in a local, which the output stores cannot alias.
+inline double ClipAgainst(double x, double amount, double& threshold)
 {
-    if (std::fabs(x) > clipThreshold) {
+    if (std::fabs(x) > threshold) {
         // The signed sample, not its magnitude: a negative peak leaves a
         // negative threshold, which every later sample exceeds.
-        clipThreshold = x - 0.25 * amount;
+        threshold = x - 0.25 * amount;
     }
-    if (std::fabs(x) > clipThreshold) {
-        return x > 0.0 ? clipThreshold : -clipThreshold;
+    if (std::fabs(x) > threshold) {
+        return x > 0.0 ? threshold : -threshold;
     }
     return x;
 }
+} // namespace
+
+double DistortionEffect::ThresholdClip(double x, double amount) { return ClipAgainst(x, amount, clipThreshold); }
 
 void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int frameCount)
 {
@@ -116,6 +117,7 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
     const double even = evenAmount;
     const double wet = wetAmount;
     const double g = gain;
+    double threshold = clipThreshold;
     double lastL = lastOutput[0];
     double lastR = lastOutput[1];
 
@@ -125,7 +127,7 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
     int32_t finePhase = 0; // j mod fine
 
     auto channel = [&](double held, double dry, double last, bool scaled) {
-        const double c = ThresholdClip(held, odd);
+        const double c = ClipAgainst(held, odd, threshold);
         double s = (1.0 - odd) * held + c * odd;
         if (!(s > last)) {
             s = s * (1.0 - even) + s * (s * s) * even;
@@ -156,20 +158,10 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
             finePhase = 0;
         }
     }
+    clipThreshold = threshold;
     lastOutput[0] = lastL;
     lastOutput[1] = lastR;
 }
-
-void DistortionEffect::ResetSharedStateForTests()
-{
-    clipThreshold = 0.85;
-    lastOutput[0] = 0.0;
-    lastOutput[1] = 0.0;
-}
-
-double DistortionEffect::ClipThresholdForTests() { return clipThreshold; }
-
-double DistortionEffect::LastOutputForTests(int ch) { return lastOutput[ch & 1]; }
 
 void DistortionEffect::SetEditorBuilder(EditorBuilder builder) { editorBuilder = builder; }
 

@@ -32,19 +32,13 @@ public:
 
     // Any thread; takes the plug-in lock.
     void ParameterChanged(int paramIndex) override;
-    // Audio thread with the plug-in lock held by the caller; no allocation,
-    // no lock, no system call. Reads inputs[0..1], writes outputs[0..1];
-    // input and output may be the same buffers.
+    // One signal vector. Audio thread with the plug-in lock held by the
+    // caller; no allocation, no lock, no system call. Reads inputs[0..1],
+    // writes outputs[0..1]; input and output may be the same buffers.
     void ProcessAudioBlock(double** inputs, double** outputs, int frameCount) override;
 
-    // The clipper over the process-wide threshold; audio thread, under the lock.
-    static double ThresholdClip(double x, double amount);
-
-    // Tests only: the process-wide clipper threshold and last outputs, as at
-    // program start (0.85, 0.0, 0.0).
-    static void ResetSharedStateForTests();
-    static double ClipThresholdForTests();
-    static double LastOutputForTests(int channel);
+    // The clipper over this effect's threshold; audio thread, under the lock.
+    double ThresholdClip(double x, double amount);
 
     // UI thread, before effects are created; null: effects get no editor.
     static void SetEditorBuilder(EditorBuilder builder);
@@ -56,6 +50,13 @@ public:
     double wetAmount = 0.0;
     double evenAmount = 1.0;
     double oddAmount = 0.0;
+
+    // Sound state carried from block to block, never reset: the clipper
+    // threshold shared by both channels and each channel's last output.
+    // Each instance has its own, so two effects in one host never touch
+    // each other's sound.
+    double clipThreshold = 0.85;
+    double lastOutput[2] = {0.0, 0.0}; // left, right
 
 private:
     void BuildEditor();
