@@ -101,6 +101,12 @@ double DistortionEffect::ThresholdClip(double x, double amount) { return ClipAga
 
 void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int frameCount)
 {
+    VectorPosition start;
+    ContinueVector(inputs, outputs, frameCount, start);
+}
+
+void DistortionEffect::ContinueVector(double** inputs, double** outputs, int frameCount, VectorPosition& position)
+{
     if (frameCount <= 0) {
         return;
     }
@@ -121,10 +127,13 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
     double lastL = lastOutput[0];
     double lastR = lastOutput[1];
 
-    int32_t holdCounter = 0;
-    double heldL = inL[0];
-    double heldR = inR[0];
-    int32_t finePhase = 0; // j mod fine
+    // A vector starts by holding its own first samples.
+    const bool starting = position.frame <= 0;
+    const int32_t first = starting ? 0 : position.frame;
+    int32_t holdCounter = starting ? 0 : position.holdCounter;
+    double heldL = starting ? inL[0] : position.heldL;
+    double heldR = starting ? inR[0] : position.heldR;
+    int32_t finePhase = first % fine; // frame index within the vector, mod fine
 
     auto channel = [&](double held, double dry, double last, bool scaled) {
         const double c = ClipAgainst(held, odd, threshold);
@@ -161,6 +170,10 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
     clipThreshold = threshold;
     lastOutput[0] = lastL;
     lastOutput[1] = lastR;
+    position.frame = first + frameCount;
+    position.holdCounter = holdCounter;
+    position.heldL = heldL;
+    position.heldR = heldR;
 }
 
 void DistortionEffect::SetEditorBuilder(EditorBuilder builder) { editorBuilder = builder; }

@@ -2,6 +2,7 @@
 
 #include "core/IPluginEditor.h"
 #include "core/IStandalonePlugin.h"
+#include "effect/VectorPosition.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,10 +33,14 @@ public:
 
     // Any thread; takes the plug-in lock.
     void ParameterChanged(int paramIndex) override;
-    // One signal vector. Audio thread with the plug-in lock held by the
+    // One whole signal vector. Audio thread with the plug-in lock held by the
     // caller; no allocation, no lock, no system call. Reads inputs[0..1],
     // writes outputs[0..1]; input and output may be the same buffers.
     void ProcessAudioBlock(double** inputs, double** outputs, int frameCount) override;
+    // Processes the next frameCount frames of the signal vector at position
+    // (frame 0 starts a new one) and advances position, so a vector cut into
+    // pieces sounds as the whole vector would. As ProcessAudioBlock otherwise.
+    void ContinueVector(double** inputs, double** outputs, int frameCount, VectorPosition& position);
 
     // The clipper over this effect's threshold; audio thread, under the lock.
     double ThresholdClip(double x, double amount);

@@ -263,7 +263,8 @@ TEST_F(Effect, OutOfRangeWorkingValuesStaySafe)
 }
 
 namespace {
-// Every stage active.
+// Every stage active, with a hold length that does not divide the 32-frame
+// vector, so holds and frame patterns cross the pieces a host cuts.
 void SetEveryStage(DistortionEffect& fx)
 {
     const double values[7] = {5.5, 3.0, 0.7, 0.8, 0.0, 0.5, 0.5};
@@ -284,6 +285,67 @@ std::vector<double> Noise(unsigned seed, size_t n)
     return v;
 }
 } // namespace
+
+TEST(EffectVectors, PiecesOfVectorsSoundAsWholeVectors)
+{
+    const size_t total = 32 * 40 + 7;
+    std::vector<double> l = Noise(1, total), r = Noise(2, total);
+    DistortionEffect whole{nullptr, nullptr, false};
+    DistortionEffect pieces{nullptr, nullptr, false};
+    SetEveryStage(whole);
+    SetEveryStage(pieces);
+
+    std::vector<double> wl(total), wr(total);
+    for (size_t at = 0; at < total; at += 32) {
+        const int n = static_cast<int>(std::min<size_t>(32, total - at));
+        double* in[2] = {l.data() + at, r.data() + at};
+        double* out[2] = {wl.data() + at, wr.data() + at};
+        whole.ProcessAudioBlock(in, out, n);
+    }
+
+    // The same vectors cut at random points, some pieces a single frame.
+    std::vector<double> pl(total), pr(total);
+    std::mt19937 rng(3);
+    VectorPosition position;
+    size_t at = 0;
+    while (at < total) {
+        const size_t vectorEnd = std::min(total, (at / 32 + 1) * 32);
+        const size_t n = std::min<size_t>(vectorEnd - at, 1 + rng() % 9);
+        double* in[2] = {l.data() + at, r.data() + at};
+        double* out[2] = {pl.data() + at, pr.data() + at};
+        pieces.ContinueVector(in, out, static_cast<int>(n), position);
+        at += n;
+        if (at == vectorEnd) {
+            position = VectorPosition{};
+        }
+    }
+    ASSERT_EQ(std::memcmp(pl.data(), wl.data(), sizeof(double) * total), 0);
+    ASSERT_EQ(std::memcmp(pr.data(), wr.data(), sizeof(double) * total), 0);
+    EXPECT_EQ(pieces.clipThreshold, whole.clipThreshold);
+}
+
+TEST(EffectVectors, ContinuingKeepsTheHoldAndFramePatternOfTheVector)
+{
+    DistortionEffect fx{nullptr, nullptr, false};
+    fx.LoadPresetSlot(0);
+    fx.parameters[0]->value = 3.0;
+    fx.ParameterChanged(0);
+    fx.parameters[1]->value = 2.0;
+    fx.ParameterChanged(1);
+    std::vector<double> in = {0.3, 0.2, 0.1, 0.4, 0.5};
+    std::vector<double> out(5);
+    VectorPosition position;
+    for (size_t j = 0; j < in.size(); ++j) {
+        double* i[2] = {&in[j], &in[j]};
+        double* o[2] = {&out[j], &out[j]};
+        fx.ContinueVector(i, o, 1, position);
+    }
+    // Held 0.3 for frames 0..2, then 0.4; odd frames scaled by 2/3.
+    const double third = (2 * 0.3) / 3, fourth = (2 * 0.4) / 3;
+    EXPECT_EQ(out, (std::vector<double>{0.3, third, 0.3, fourth, 0.4}));
+    EXPECT_EQ(position.frame, 5);
+    EXPECT_EQ(position.holdCounter, 2);
+}
 
 TEST(EffectVectors, TwoEffectsKeepTheirOwnSoundState)
 {
