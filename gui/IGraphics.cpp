@@ -140,17 +140,7 @@ void IGraphics::ShowParameterValue(int paramIndex, double v, bool isNormalized)
         }
         v = parameter->ToNormalized(v);
     }
-    for (const std::unique_ptr<IControl>& control : controls) {
-        if (control->paramIndex == paramIndex) {
-            control->TakePlugValue(v);
-        }
-        for (size_t i = 0; i < control->auxLinks.size(); ++i) {
-            if (control->auxLinks[i].paramIndex == paramIndex) {
-                control->TakeAuxPlugValue(static_cast<int>(i), v);
-                break;
-            }
-        }
-    }
+    TakePlugValue(paramIndex, v);
 }
 
 bool IGraphics::GatherDirtyArea(IRectangle& area)
