@@ -1,7 +1,7 @@
 #include "core/IAudioPlugin.h"
 
-#include "gui/IControl.h"
-#include "gui/IGraphics.h"
+#include "core/ClampStoredValue.h"
+#include "core/IPluginEditor.h"
 
 #include <algorithm>
 #include <cctype>
@@ -167,7 +167,7 @@ int IAudioPlugin::HostKind() { return hostKind; }
 
 int IAudioPlugin::WrapperKind() { return wrapperKind; }
 
-void IAudioPlugin::AttachEditor(std::unique_ptr<IGraphics> newEditor)
+void IAudioPlugin::AttachEditor(std::unique_ptr<IPluginEditor> newEditor)
 {
     if (newEditor == nullptr) {
         return;
@@ -175,18 +175,7 @@ void IAudioPlugin::AttachEditor(std::unique_ptr<IGraphics> newEditor)
     std::lock_guard<std::recursive_mutex> lock(pluginLock);
     for (int i = 0; i < ParameterCount(); ++i) {
         const IParameter& parameter = *parameters[static_cast<size_t>(i)];
-        const double n = parameter.ToNormalized(parameter.value);
-        for (auto& control : newEditor->controls) {
-            if (control->paramIndex == i) {
-                control->TakePlugValue(n);
-            }
-            for (size_t link = 0; link < control->auxLinks.size(); ++link) {
-                if (control->auxLinks[link].paramIndex == i) {
-                    control->TakeAuxPlugValue(static_cast<int>(link), n);
-                    break;
-                }
-            }
-        }
+        newEditor->TakePlugValue(i, parameter.ToNormalized(parameter.value));
     }
     newEditor->CreateBackingBitmaps();
     editor = std::move(newEditor);
@@ -273,13 +262,7 @@ int IAudioPlugin::UnserializeParams(const ChunkBuffer& chunk, int position)
         } else {
             position = -1;
         }
-        // A damaged state must not carry NaN or infinity into the processing,
-        // where the working values are truncated to integers.
-        if (!std::isfinite(v)) {
-            v = parameter->defaultValue;
-        }
-        v = std::clamp(v, parameter->minimum, parameter->maximum);
-        parameter->value = v;
+        parameter->value = ClampStoredValue(*parameter, v);
     }
     for (int i = 0; i < ParameterCount(); ++i) {
         ParameterChanged(i);

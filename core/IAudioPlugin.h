@@ -2,6 +2,7 @@
 
 #include "core/ChunkBuffer.h"
 #include "core/IParameter.h"
+#include "core/IPluginEditor.h"
 #include "core/MidiMessage.h"
 #include "core/PresetSlot.h"
 
@@ -9,8 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <vector>
-
-class IGraphics;
 
 // Supported (inputs, outputs) configuration.
 struct ChannelIoPair {
@@ -46,7 +45,7 @@ public:
     double sampleRate = 44100.0; // Hz
     int32_t blockSize = 0;       // frames per ProcessAudioBlock
     int32_t latency = 0;         // samples
-    std::unique_ptr<IGraphics> editor;
+    std::unique_ptr<IPluginEditor> editor;
     std::vector<std::unique_ptr<IParameter>> parameters;
     std::vector<std::unique_ptr<PresetSlot>> presets;
     std::vector<double*> inputChannelData;
@@ -88,7 +87,7 @@ public:
     virtual int WrapperKind();
     virtual void ResizeEditorInHost(int width, int height) = 0;
     // UI thread, before audio starts; the base owns the editor afterwards.
-    virtual void AttachEditor(std::unique_ptr<IGraphics> newEditor);
+    virtual void AttachEditor(std::unique_ptr<IPluginEditor> newEditor);
     virtual void ChangeLatency(int samples);
     // MIDI input thread (through ReceiveMidiMessage) or UI thread.
     virtual bool EmitMidiMessage(const MidiMessage& message) = 0;
@@ -104,7 +103,7 @@ public:
     void ChangeSampleRate(double rate) { sampleRate = rate; }
     double SampleRate() const { return sampleRate; }
     int BlockSize() const { return blockSize; }
-    IGraphics* Editor() { return editor.get(); }
+    IPluginEditor* Editor() { return editor.get(); }
 
     // Any thread; the recursive plug-in lock.
     void EnterPluginLock() { pluginLock.lock(); }

@@ -1,17 +1,10 @@
 #include "effect/DistortionEffect.h"
 
-#include "effect/EditorFactory.h"
-#include "effect/EditorLayout.h"
-#include "gui/IGraphics.h"
-
 #include <cmath>
 #include <mutex>
 
 namespace {
-// Shared by both channels and every instance for the whole process: the
-// left channel's clipper call updates the threshold the right channel reads.
-double clipThreshold = 0.85;
-double lastOutput[2] = {0.0, 0.0};
+DistortionEffect::EditorBuilder editorBuilder = nullptr;
 
 // Integer part of a working value, or fallback when it is not a usable number.
 int32_t TruncateOr(double v, int32_t fallback, int32_t lowest, int32_t highest)
@@ -87,20 +80,32 @@ void DistortionEffect::ParameterChanged(int paramIndex)
     }
 }
 
-double DistortionEffect::ThresholdClip(double x, double amount)
+namespace {
+// The clipper rule over a threshold the caller keeps: the block loop keeps it
+// in a local, which the output stores cannot alias.
+inline double ClipAgainst(double x, double amount, double& threshold)
 {
-    if (std::fabs(x) > clipThreshold) {
+    if (std::fabs(x) > threshold) {
         // The signed sample, not its magnitude: a negative peak leaves a
         // negative threshold, which every later sample exceeds.
-        clipThreshold = x - 0.25 * amount;
+        threshold = x - 0.25 * amount;
     }
-    if (std::fabs(x) > clipThreshold) {
-        return x > 0.0 ? clipThreshold : -clipThreshold;
+    if (std::fabs(x) > threshold) {
+        return x > 0.0 ? threshold : -threshold;
     }
     return x;
 }
+} // namespace
+
+double DistortionEffect::ThresholdClip(double x, double amount) { return ClipAgainst(x, amount, clipThreshold); }
 
 void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int frameCount)
+{
+    VectorPosition start;
+    ContinueVector(inputs, outputs, frameCount, start);
+}
+
+void DistortionEffect::ContinueVector(double** inputs, double** outputs, int frameCount, VectorPosition& position)
 {
     if (frameCount <= 0) {
         return;
@@ -118,16 +123,20 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
     const double even = evenAmount;
     const double wet = wetAmount;
     const double g = gain;
+    double threshold = clipThreshold;
     double lastL = lastOutput[0];
     double lastR = lastOutput[1];
 
-    int32_t holdCounter = 0;
-    double heldL = inL[0];
-    double heldR = inR[0];
-    int32_t finePhase = 0; // j mod fine
+    // A vector starts by holding its own first samples.
+    const bool starting = position.frame <= 0;
+    const int32_t first = starting ? 0 : position.frame;
+    int32_t holdCounter = starting ? 0 : position.holdCounter;
+    double heldL = starting ? inL[0] : position.heldL;
+    double heldR = starting ? inR[0] : position.heldR;
+    int32_t finePhase = first % fine; // frame index within the vector, mod fine
 
     auto channel = [&](double held, double dry, double last, bool scaled) {
-        const double c = ThresholdClip(held, odd);
+        const double c = ClipAgainst(held, odd, threshold);
         double s = (1.0 - odd) * held + c * odd;
         if (!(s > last)) {
             s = s * (1.0 - even) + s * (s * s) * even;
@@ -158,28 +167,24 @@ void DistortionEffect::ProcessAudioBlock(double** inputs, double** outputs, int 
             finePhase = 0;
         }
     }
+    clipThreshold = threshold;
     lastOutput[0] = lastL;
     lastOutput[1] = lastR;
+    position.frame = first + frameCount;
+    position.holdCounter = holdCounter;
+    position.heldL = heldL;
+    position.heldR = heldR;
 }
 
-void DistortionEffect::ResetSharedStateForTests()
-{
-    clipThreshold = 0.85;
-    lastOutput[0] = 0.0;
-    lastOutput[1] = 0.0;
-}
-
-double DistortionEffect::ClipThresholdForTests() { return clipThreshold; }
-
-double DistortionEffect::LastOutputForTests(int ch) { return lastOutput[ch & 1]; }
+void DistortionEffect::SetEditorBuilder(EditorBuilder builder) { editorBuilder = builder; }
 
 void DistortionEffect::BuildEditor()
 {
-    // The window editor comes from the program's factory; without one there is no editor.
-    std::unique_ptr<IGraphics> graphics = MakeEditor(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
-    if (!graphics) {
+    if (editorBuilder == nullptr) {
         return;
     }
-    BuildDistortionEditor(*graphics, this);
-    AttachEditor(std::move(graphics));
+    std::unique_ptr<IPluginEditor> built = editorBuilder(*this);
+    if (built) {
+        AttachEditor(std::move(built));
+    }
 }

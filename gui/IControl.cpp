@@ -144,7 +144,8 @@ void IControl::OpenValueEntry()
         return;
     }
     IParameter* parameter = plug->ParameterAt(paramIndex);
-    IGraphics* editor = plug->Editor();
+    // The value prompt belongs to the graphics context; other editors have none.
+    auto* editor = dynamic_cast<IGraphics*>(plug->Editor());
     if (parameter == nullptr || editor == nullptr) {
         return;
     }

@@ -110,6 +110,22 @@ int IGraphics::AddControl(std::unique_ptr<IControl> control)
     return static_cast<int>(controls.size()) - 1;
 }
 
+void IGraphics::TakePlugValue(int paramIndex, double normalized)
+{
+    for (const std::unique_ptr<IControl>& control : controls) {
+        if (control->paramIndex == paramIndex) {
+            control->TakePlugValue(normalized);
+        }
+        // Only the first aux link bound to the parameter follows it.
+        for (size_t link = 0; link < control->auxLinks.size(); ++link) {
+            if (control->auxLinks[link].paramIndex == paramIndex) {
+                control->TakeAuxPlugValue(static_cast<int>(link), normalized);
+                break;
+            }
+        }
+    }
+}
+
 void IGraphics::CreateBackingBitmaps()
 {
     backBuffer = std::make_unique<RasterSysBitmap>(width, height);
@@ -124,17 +140,7 @@ void IGraphics::ShowParameterValue(int paramIndex, double v, bool isNormalized)
         }
         v = parameter->ToNormalized(v);
     }
-    for (const std::unique_ptr<IControl>& control : controls) {
-        if (control->paramIndex == paramIndex) {
-            control->TakePlugValue(v);
-        }
-        for (size_t i = 0; i < control->auxLinks.size(); ++i) {
-            if (control->auxLinks[i].paramIndex == paramIndex) {
-                control->TakeAuxPlugValue(static_cast<int>(i), v);
-                break;
-            }
-        }
-    }
+    TakePlugValue(paramIndex, v);
 }
 
 bool IGraphics::GatherDirtyArea(IRectangle& area)

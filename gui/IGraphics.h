@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/IPluginEditor.h"
 #include "gui/IBitmapStrip.h"
 #include "gui/IBlendSpec.h"
 #include "gui/IControl.h"
@@ -19,13 +20,11 @@ class RasterBitmap;
 class RasterCachedFont;
 class RasterSysBitmap;
 
-// A native window or widget of the platform layer; opaque here.
-using WindowHandle = void*;
-
 // The plug-in's editor, independent of the window system: owns its controls
 // (index 0 is the background), draws the dirty ones into a back buffer and
 // routes events to them. UI thread only, unless a declaration says otherwise.
-class IGraphics {
+// The plug-in base reaches it through IPluginEditor.
+class IGraphics : public IPluginEditor {
 public:
     std::vector<std::unique_ptr<IControl>> controls;
     IAudioPlugin* plug;
@@ -67,12 +66,12 @@ public:
     virtual bool OpenWebAddress(const char* address, const char* title, const char* confirmation,
                                 const char* errorText) = 0;                            // 14 window
     virtual void* NativeView();                                                        // 15
-    virtual WindowHandle OpenEditorWindow(WindowHandle parent) = 0;                    // 16 window
+    WindowHandle OpenEditorWindow(WindowHandle parent) override = 0;                  // 16 window
     virtual void ReservedHookA();                                                      // 17
     virtual void ReservedHookB();                                                      // 18
-    virtual void CloseEditorWindow() = 0;                                              // 19 window
+    void CloseEditorWindow() override = 0;                                             // 19 window
     virtual WindowHandle GetEditorWindowHandle() = 0;                                  // 20 window
-    virtual ~IGraphics();                                                              // 21
+    ~IGraphics() override;                                                             // 21
     virtual void HideCursorForDrag();                                                  // 22
     virtual void RestoreCursorAfterDrag();                                             // 23
     virtual RasterBitmap* LoadImageResource(int32_t id, const char* fileName) = 0;     // 24 window
@@ -83,8 +82,9 @@ public:
     int AddControl(std::unique_ptr<IControl> control);
 
     // From the plug-in base.
-    void CreateBackingBitmaps();
-    void ShowParameterValue(int paramIndex, double value, bool isNormalized);
+    void TakePlugValue(int paramIndex, double normalized) override;
+    void CreateBackingBitmaps() override;
+    void ShowParameterValue(int paramIndex, double value, bool isNormalized) override;
 
     // From the editor window.
     bool GatherDirtyArea(IRectangle& area);

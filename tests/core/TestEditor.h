@@ -1,34 +1,39 @@
 #pragma once
 
-#include "gui/IGraphics.h"
+#include "core/IPluginEditor.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
-// An editor without a window: records what the base asks of it.
-class TestEditor : public IGraphics {
+// An editor without any drawing: records, in order, what the base asks of it
+// ("take 2 0.25", "bitmaps", "show 2 10 plain", "open", "close").
+class TestEditor : public IPluginEditor {
 public:
-    TestEditor(IAudioPlugin* plug) : IGraphics(plug, 100, 50, 25) {}
+    void TakePlugValue(int paramIndex, double normalized) override
+    {
+        calls.push_back("take " + std::to_string(paramIndex) + " " + Number(normalized));
+    }
+    void CreateBackingBitmaps() override { calls.push_back("bitmaps"); }
+    void ShowParameterValue(int paramIndex, double value, bool isNormalized) override
+    {
+        calls.push_back("show " + std::to_string(paramIndex) + " " + Number(value) +
+                        (isNormalized ? " normalized" : " plain"));
+    }
+    WindowHandle OpenEditorWindow(WindowHandle parent) override
+    {
+        calls.push_back("open");
+        return parent;
+    }
+    void CloseEditorWindow() override { calls.push_back("close"); }
 
-    bool PresentToScreen(const IRectangle&) override { return true; }
-    void CancelValueEntry() override {}
-    int ShowMessageBox(const char*, const char*, int) override { return 1; }
-    IPopupMenu* ShowPopupMenu(IPopupMenu&, const IRectangle&) override { return nullptr; }
-    void OpenTextEntry(IControl*, const ITextStyle&, const IRectangle&, const char*, IParameter*) override {}
-    void GetHostDirectory(std::string& out) override { out.clear(); }
-    void GetModuleDirectory(std::string& out) override { out.clear(); }
-    void GetDesktopDirectory(std::string& out) override { out.clear(); }
-    void ChooseFile(std::string&, int, std::string&, const char*) override {}
-    bool ChooseColour(IRgbaColor&, const char*) override { return false; }
-    bool OpenWebAddress(const char*, const char*, const char*, const char*) override { return false; }
-    WindowHandle OpenEditorWindow(WindowHandle) override { return nullptr; }
-    void CloseEditorWindow() override {}
-    WindowHandle GetEditorWindowHandle() override { return nullptr; }
-    RasterBitmap* LoadImageResource(int32_t, const char*) override { return nullptr; }
-};
+    std::vector<std::string> calls;
 
-// A control that only holds values.
-class ValueControl : public IControl {
-public:
-    ValueControl(IAudioPlugin* plug, int paramIndex) : IControl(plug, IRectangle{0, 0, 10, 10}, paramIndex, IBlendSpec{}) {}
-    bool Render(IGraphics&) override { return true; }
+private:
+    static std::string Number(double v)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", v);
+        return text;
+    }
 };

@@ -218,31 +218,24 @@ TEST(PluginEditor, AttachPushesNormalizedValuesAndTakesOwnership)
     plug.AttachEditor(nullptr);
     EXPECT_EQ(plug.Editor(), nullptr);
 
-    auto editor = std::make_unique<TestEditor>(&plug);
-    auto* knob = new ValueControl(&plug, 2);
-    knob->auxLinks.push_back({0.0, 4});
-    knob->auxLinks.push_back({0.0, 4});
-    editor->AddControl(std::unique_ptr<IControl>(knob));
-    auto* background = new ValueControl(&plug, -1);
-    editor->AddControl(std::unique_ptr<IControl>(background));
+    auto editor = std::make_unique<TestEditor>();
+    TestEditor* raw = editor.get();
     plug.parameters[2]->value = 2.5;
-    plug.parameters[4]->value = 5.0;
-    IGraphics* raw = editor.get();
+    plug.parameters[4]->value = 10.0;
     plug.AttachEditor(std::move(editor));
     EXPECT_EQ(plug.Editor(), raw);
-    EXPECT_DOUBLE_EQ(knob->value, 0.25);
-    EXPECT_DOUBLE_EQ(knob->defaultValue, 0.25);
-    EXPECT_DOUBLE_EQ(knob->auxLinks[0].value, 0.5); // the first matching link only
-    EXPECT_EQ(knob->auxLinks[1].value, 0.0);
-    EXPECT_EQ(background->value, 0.0);
-    EXPECT_NE(raw->backBuffer, nullptr);
+    // Every parameter in index order, as a control position, then the bitmaps.
+    EXPECT_EQ(raw->calls, (std::vector<std::string>{"take 0 0.05", "take 1 0.05", "take 2 0.25", "take 3 0.05",
+                                                    "take 4 1", "take 5 0.05", "take 6 0.05", "bitmaps"}));
 
     // A preset load shows the plain values through the editor.
+    raw->calls.clear();
     plug.StoreFirstFreePreset();
     plug.parameters[2]->value = 10.0;
-    plug.PushParametersToEditor();
-    EXPECT_DOUBLE_EQ(knob->value, 1.0);
-    EXPECT_TRUE(knob->redrawPending);
+    ASSERT_TRUE(plug.LoadPresetSlot(0));
+    ASSERT_EQ(raw->calls.size(), 7u);
+    EXPECT_EQ(raw->calls[2], "show 2 2.5 plain");
+    EXPECT_EQ(raw->calls[6], "show 6 0.5 plain");
 }
 
 TEST(PluginEditor, SetParameterFromEditorUnderTheLock)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -10,9 +11,14 @@
 
 namespace {
 struct Effect : ::testing::Test {
-    Effect() { DistortionEffect::ResetSharedStateForTests(); }
-
     DistortionEffect fx{nullptr, nullptr, false};
+
+    // The sound state as a new effect has it.
+    void ResetSound()
+    {
+        fx.clipThreshold = 0.85;
+        fx.lastOutput[0] = fx.lastOutput[1] = 0.0;
+    }
 
     void Set(int index, double value)
     {
@@ -149,7 +155,7 @@ TEST_F(Effect, CubeAlternatesAgainstThePreviousOutput)
     fx.LoadPresetSlot(0);
     Set(5, 1.0);
     EXPECT_EQ(Run({0.5, 0.5, 0.5, 0.5}), (std::vector<double>{0.5, 0.125, 0.5, 0.125}));
-    DistortionEffect::ResetSharedStateForTests();
+    ResetSound();
     std::vector<double> rising = {0.1, 0.2, 0.3, 0.4};
     EXPECT_EQ(Run(rising), rising);
 }
@@ -162,28 +168,28 @@ TEST_F(Effect, ClipperSharedThresholdGoesNegative)
     // Both channels carry the same sample; the left call moves the threshold first.
     std::vector<double> out = Run({0.9}, &right);
     EXPECT_DOUBLE_EQ(out[0], 0.65);
-    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), 0.65);
+    EXPECT_DOUBLE_EQ(fx.clipThreshold, 0.65);
     // The right channel sees threshold 0.65 already: 0.9 exceeds it again.
     EXPECT_DOUBLE_EQ(right[0], 0.65);
-    DistortionEffect::ResetSharedStateForTests();
-    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.9, 1.0), 0.65);
-    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(-0.9, 1.0), 1.15);
-    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), -1.15);
+    ResetSound();
+    EXPECT_DOUBLE_EQ(fx.ThresholdClip(0.9, 1.0), 0.65);
+    EXPECT_DOUBLE_EQ(fx.ThresholdClip(-0.9, 1.0), 1.15);
+    EXPECT_DOUBLE_EQ(fx.clipThreshold, -1.15);
     // Below a negative threshold, positive samples come out lowered by 0.25 amount.
-    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.1, 0.4), 0.0);
-    EXPECT_DOUBLE_EQ(DistortionEffect::ThresholdClip(0.5, 0.4), 0.4);
-    EXPECT_DOUBLE_EQ(DistortionEffect::ClipThresholdForTests(), 0.4);
+    EXPECT_DOUBLE_EQ(fx.ThresholdClip(0.1, 0.4), 0.0);
+    EXPECT_DOUBLE_EQ(fx.ThresholdClip(0.5, 0.4), 0.4);
+    EXPECT_DOUBLE_EQ(fx.clipThreshold, 0.4);
 }
 
 TEST_F(Effect, EmptyBlockChangesNothing)
 {
     fx.LoadPresetSlot(0);
     Run({0.3});
-    const double before = DistortionEffect::LastOutputForTests(0);
+    const double before = fx.lastOutput[0];
     double* none[2] = {nullptr, nullptr};
     fx.ProcessAudioBlock(none, none, 0);
     fx.ProcessAudioBlock(none, none, -5);
-    EXPECT_EQ(DistortionEffect::LastOutputForTests(0), before);
+    EXPECT_EQ(fx.lastOutput[0], before);
 }
 
 TEST_F(Effect, InPlaceBuffersGiveTheSameResult)
@@ -205,7 +211,7 @@ TEST_F(Effect, InPlaceBuffersGiveTheSameResult)
     double* in[2] = {l.data(), r.data()};
     double* out[2] = {ol.data(), orr.data()};
     fx.ProcessAudioBlock(in, out, 64);
-    DistortionEffect::ResetSharedStateForTests();
+    ResetSound();
     double* same[2] = {l.data(), r.data()};
     fx.ProcessAudioBlock(same, same, 64);
     EXPECT_EQ(l, ol);
@@ -237,7 +243,7 @@ TEST_F(Effect, MatchesThePlainReferenceBitForBit)
         ref.Process(l.data(), r.data(), rl.data(), rr.data(), block);
         ASSERT_EQ(std::memcmp(ol.data(), rl.data(), sizeof(double) * l.size()), 0) << block;
         ASSERT_EQ(std::memcmp(orr.data(), rr.data(), sizeof(double) * l.size()), 0) << block;
-        EXPECT_EQ(DistortionEffect::ClipThresholdForTests(), ref.clipThreshold);
+        EXPECT_EQ(fx.clipThreshold, ref.clipThreshold);
     }
 }
 
@@ -254,4 +260,119 @@ TEST_F(Effect, OutOfRangeWorkingValuesStaySafe)
     fx.parameters[1]->value = std::nan("");
     fx.ParameterChanged(1);
     EXPECT_EQ(fx.fineFactor, 1);
+}
+
+namespace {
+// Every stage active, with a hold length that does not divide the 32-frame
+// vector, so holds and frame patterns cross the pieces a host cuts.
+void SetEveryStage(DistortionEffect& fx)
+{
+    const double values[7] = {5.5, 3.0, 0.7, 0.8, 0.0, 0.5, 0.5};
+    for (int i = 0; i < 7; ++i) {
+        fx.parameters[static_cast<size_t>(i)]->value = values[i];
+        fx.ParameterChanged(i);
+    }
+}
+
+std::vector<double> Noise(unsigned seed, size_t n)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> dist(-1.2, 1.2);
+    std::vector<double> v(n);
+    for (double& x : v) {
+        x = dist(rng);
+    }
+    return v;
+}
+} // namespace
+
+TEST(EffectVectors, PiecesOfVectorsSoundAsWholeVectors)
+{
+    const size_t total = 32 * 40 + 7;
+    std::vector<double> l = Noise(1, total), r = Noise(2, total);
+    DistortionEffect whole{nullptr, nullptr, false};
+    DistortionEffect pieces{nullptr, nullptr, false};
+    SetEveryStage(whole);
+    SetEveryStage(pieces);
+
+    std::vector<double> wl(total), wr(total);
+    for (size_t at = 0; at < total; at += 32) {
+        const int n = static_cast<int>(std::min<size_t>(32, total - at));
+        double* in[2] = {l.data() + at, r.data() + at};
+        double* out[2] = {wl.data() + at, wr.data() + at};
+        whole.ProcessAudioBlock(in, out, n);
+    }
+
+    // The same vectors cut at random points, some pieces a single frame.
+    std::vector<double> pl(total), pr(total);
+    std::mt19937 rng(3);
+    VectorPosition position;
+    size_t at = 0;
+    while (at < total) {
+        const size_t vectorEnd = std::min(total, (at / 32 + 1) * 32);
+        const size_t n = std::min<size_t>(vectorEnd - at, 1 + rng() % 9);
+        double* in[2] = {l.data() + at, r.data() + at};
+        double* out[2] = {pl.data() + at, pr.data() + at};
+        pieces.ContinueVector(in, out, static_cast<int>(n), position);
+        at += n;
+        if (at == vectorEnd) {
+            position = VectorPosition{};
+        }
+    }
+    ASSERT_EQ(std::memcmp(pl.data(), wl.data(), sizeof(double) * total), 0);
+    ASSERT_EQ(std::memcmp(pr.data(), wr.data(), sizeof(double) * total), 0);
+    EXPECT_EQ(pieces.clipThreshold, whole.clipThreshold);
+}
+
+TEST(EffectVectors, ContinuingKeepsTheHoldAndFramePatternOfTheVector)
+{
+    DistortionEffect fx{nullptr, nullptr, false};
+    fx.LoadPresetSlot(0);
+    fx.parameters[0]->value = 3.0;
+    fx.ParameterChanged(0);
+    fx.parameters[1]->value = 2.0;
+    fx.ParameterChanged(1);
+    std::vector<double> in = {0.3, 0.2, 0.1, 0.4, 0.5};
+    std::vector<double> out(5);
+    VectorPosition position;
+    for (size_t j = 0; j < in.size(); ++j) {
+        double* i[2] = {&in[j], &in[j]};
+        double* o[2] = {&out[j], &out[j]};
+        fx.ContinueVector(i, o, 1, position);
+    }
+    // Held 0.3 for frames 0..2, then 0.4; odd frames scaled by 2/3.
+    const double third = (2 * 0.3) / 3, fourth = (2 * 0.4) / 3;
+    EXPECT_EQ(out, (std::vector<double>{0.3, third, 0.3, fourth, 0.4}));
+    EXPECT_EQ(position.frame, 5);
+    EXPECT_EQ(position.holdCounter, 2);
+}
+
+TEST(EffectVectors, TwoEffectsKeepTheirOwnSoundState)
+{
+    // A negative peak through the clipper drives one effect's threshold
+    // negative; the other must sound as if it were alone.
+    DistortionEffect loud{nullptr, nullptr, false};
+    DistortionEffect quiet{nullptr, nullptr, false};
+    SetEveryStage(loud);
+    SetEveryStage(quiet);
+    ReferenceDistortion ref;
+    ref.coarse = 5.5, ref.fine = 3, ref.wet = 0.7, ref.gain = 0.8, ref.even = 0.5, ref.odd = 0.5;
+    std::vector<double> peaks(32, -1.0);
+    std::vector<double> l = Noise(5, 320), r = Noise(6, 320);
+    for (size_t at = 0; at < 320; at += 32) {
+        std::vector<double> junk(32);
+        double* loudIn[2] = {peaks.data(), peaks.data()};
+        double* loudOut[2] = {junk.data(), junk.data()};
+        loud.ProcessAudioBlock(loudIn, loudOut, 32);
+
+        std::vector<double> ol(32), orr(32), rl(32), rr(32);
+        double* in[2] = {l.data() + at, r.data() + at};
+        double* out[2] = {ol.data(), orr.data()};
+        quiet.ProcessAudioBlock(in, out, 32);
+        ref.Process(l.data() + at, r.data() + at, rl.data(), rr.data(), 32);
+        ASSERT_EQ(ol, rl) << at;
+        ASSERT_EQ(orr, rr) << at;
+    }
+    EXPECT_LT(loud.clipThreshold, 0.0);
+    EXPECT_EQ(quiet.clipThreshold, ref.clipThreshold);
 }

@@ -22,7 +22,7 @@ TEST(EditorFactory, EffectBuildsItsEditorOnlyThroughTheFactory)
     SetEditorFactory(MakeHeadless);
     DistortionEffect effect(nullptr, &channel);
     SetEditorFactory(nullptr);
-    IGraphics* editor = effect.Editor();
+    auto* editor = dynamic_cast<IGraphics*>(effect.Editor());
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->width, 655);
     EXPECT_EQ(editor->height, 175);

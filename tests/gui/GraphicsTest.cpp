@@ -296,6 +296,35 @@ TEST(GraphicsPrompt, ChoiceMenuAndNumericTextEntry)
     EXPECT_EQ(headless->TextEntries().size(), 1u);
 }
 
+TEST(GraphicsLifecycle, AttachGivesBoundControlsAndFirstAuxLinkTheirValues)
+{
+    GuiTestPlugin plug;
+    auto owned = std::make_unique<IGraphicsHeadless>(&plug, 50, 50, 25);
+    auto* knob = new ProbeControl(&plug, {0, 0, 10, 10}, 2);
+    knob->auxLinks.push_back({0.0, 4});
+    knob->auxLinks.push_back({0.0, 4});
+    owned->AddControl(std::unique_ptr<IControl>(knob));
+    auto* background = new ProbeControl(&plug, {0, 0, 10, 10}, -1);
+    owned->AddControl(std::unique_ptr<IControl>(background));
+    plug.parameters[2]->value = 0.25;
+    plug.parameters[4]->value = 0.5;
+    IGraphicsHeadless* graphics = owned.get();
+    plug.AttachEditor(std::move(owned));
+    EXPECT_DOUBLE_EQ(knob->value, 0.25);
+    EXPECT_DOUBLE_EQ(knob->defaultValue, 0.25);
+    EXPECT_DOUBLE_EQ(knob->auxLinks[0].value, 0.5); // the first matching link only
+    EXPECT_EQ(knob->auxLinks[1].value, 0.0);
+    EXPECT_EQ(background->value, 0.0);
+    EXPECT_NE(graphics->backBuffer, nullptr);
+
+    // Pushed plain values reach the controls as positions.
+    plug.parameters[2]->value = 1.0;
+    knob->redrawPending = false;
+    plug.PushParametersToEditor();
+    EXPECT_DOUBLE_EQ(knob->value, 1.0);
+    EXPECT_TRUE(knob->redrawPending);
+}
+
 TEST(GraphicsLifecycle, ResizeDropsControlsAndRecreatesTheBackBuffer)
 {
     Editor e;

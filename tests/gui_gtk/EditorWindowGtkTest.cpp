@@ -231,7 +231,7 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
 
     // The back buffer holds what a headless editor draws for the same values.
     auto reference = ReferenceEffect(&channel);
-    IGraphics& ref = *reference->Editor();
+    IGraphics& ref = dynamic_cast<IGraphics&>(*reference->Editor());
     ref.controls[1]->TakePlugValue(coarse.value);
     ref.PaintDirtyControls(IRectangle{0, 0, 655, 175});
     EXPECT_EQ(CountDifferentPixels(*editor->backBuffer, *ref.backBuffer), 0);
