@@ -194,7 +194,7 @@ TEST_F(SettingsFileTest, HostileContentsNeverBreakTheRecord)
     const std::string cases[] = {
         randomBytes,
         std::string("[audio]\nindev=abc\0def\nsr=4\08000\n\0\0[midi]\ninchan=3\n", 44),
-        "[audio]\nindev=" + std::string(10 * 1024 * 1024, 'x') + "\n",
+        "[audio]\nindev=" + std::string(900 * 1024, 'x') + "\n",
         "",
         "[audio\ndriver=1\n[audio]\ndriver=0\n",
         "[audio]\nindev=" + std::string(98, 'a') + "\xc3\xa9\n",
