@@ -61,6 +61,19 @@ bool Retried(AudioState state)
     }
 }
 
+// Closes the stream when it is open; an error is reported and the close goes on.
+void CloseStream(RtAudio& api)
+{
+    if (!api.isStreamOpen()) {
+        return;
+    }
+    try {
+        api.closeStream();
+    } catch (RtAudioError& error) {
+        error.printMessage();
+    }
+}
+
 // RtAudio objects whose stream the library would not finish closing; they are
 // left to that thread rather than deleted under it.
 void KeepForever(std::unique_ptr<RtAudio> api)
@@ -424,13 +437,7 @@ void AudioEngine::EndStream(bool lost)
             error.printMessage();
         }
     }
-    if (streamApi->isStreamOpen()) {
-        try {
-            streamApi->closeStream();
-        } catch (RtAudioError& error) {
-            error.printMessage();
-        }
-    }
+    CloseStream(*streamApi);
     streamApi.reset();
 }
 
@@ -589,13 +596,7 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
         api->startStream();
     } catch (RtAudioError& error) {
         error.printMessage();
-        if (api->isStreamOpen()) {
-            try {
-                api->closeStream();
-            } catch (RtAudioError& closing) {
-                closing.printMessage();
-            }
-        }
+        CloseStream(*api);
         return refuse(AudioState::StartFailed, error.getMessage());
     }
     streamApi = std::move(api);
