@@ -488,6 +488,46 @@ TEST_F(AudioEngineJack, InputChannelPairThreeFourOpensAtIndexTwo)
     EXPECT_EQ(Connections(tester.client, inports[1]), (std::vector<std::string>{"system:capture_4"}));
 }
 
+// A plug-in that takes a while over each block and notes a block that
+// arrives after it was destroyed.
+std::atomic<int> blocksAfterDestruction{0};
+class SlowPlugin : public RecordingPlugin {
+public:
+    ~SlowPlugin() override { alive = false; }
+    void ProcessAudioBlock(double** inputs, double** outputs, int frameCount) override
+    {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (!alive.load()) {
+            ++blocksAfterDestruction;
+        }
+        RecordingPlugin::ProcessAudioBlock(inputs, outputs, frameCount);
+    }
+    std::atomic<bool> alive{true};
+};
+
+// Swapping the plug-in while the stream runs waits for the callback to leave
+// the old one, so it may be destroyed at once.
+TEST_F(AudioEngineJack, ReplacingThePluginWhileRunningNeverReachesAFreedOne)
+{
+    UseDevices(1, "", "system", "44100", "256", "256");
+    AudioEngine& audio = Engine();
+    auto* slow = new SlowPlugin;
+    audio.SetAudioPlugin(slow);
+    audio.StartAudioFromSettings();
+    ASSERT_TRUE(Flowing(audio, 10000));
+    ASSERT_TRUE(WaitFor([&] { return slow->callCount > 0; })); // past the silent warm-up
+    for (int round = 0; round < 50; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(7));
+        auto* next = new SlowPlugin;
+        audio.SetAudioPlugin(next);
+        delete slow;
+        slow = next;
+    }
+    audio.SetAudioPlugin(nullptr);
+    delete slow;
+    EXPECT_EQ(blocksAfterDestruction.load(), 0);
+}
+
 // A block's whole road: the tester's signal into Snarlbox's inputs, Snarlbox's
 // outputs back into the tester; after warm-up and fade exactly a quarter.
 TEST_F(AudioEngineJack, SignalComesBackAtAQuarter)

@@ -382,26 +382,59 @@ TEST_F(MidiJackThreads, AbsentStoredPortStaysAndOpensWhenItAppears)
     rmdir(folder);
 }
 
-// Messages keep coming while the ports close and the plug-in goes: no
-// callback may reach the freed plug-in (ASan sees it if one does).
+// A plug-in that takes a while over each message and notes a call that
+// arrives after it was destroyed.
+std::atomic<int> livePlugins{0};
+std::atomic<int> callsAfterDestruction{0};
+class SlowPlugin : public DistortionEffect {
+public:
+    SlowPlugin() : DistortionEffect(midiOutput.get(), &currentSettings.midiOutputChannel, false) { ++livePlugins; }
+    ~SlowPlugin() override { alive = false; --livePlugins; }
+    void ReceiveMidiMessage(const MidiMessage& message) override
+    {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (!alive.load()) {
+            ++callsAfterDestruction;
+        }
+        DistortionEffect::ReceiveMidiMessage(message);
+    }
+    std::atomic<bool> alive{true};
+};
+
+// Messages keep coming while the plug-in is replaced and destroyed, and
+// while the ports close: no callback may reach a freed plug-in (ASan sees
+// the memory, the plug-in's own flag sees the call).
 TEST_F(MidiJackThreads, TeardownWhileMessagesArriveNeverReachesAFreedPlugin)
 {
     testClient.flood = 6; // about 1,000 notes a second
-    for (int round = 0; round < 5; ++round) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    auto* slow = new SlowPlugin;
+    SetMidiPlugin(slow);
+    for (int round = 0; round < 20; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        auto* next = new SlowPlugin;
+        SetMidiPlugin(next);
+        delete slow;
+        slow = next;
+    }
+    for (int round = 0; round < 3; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         CloseMidiPorts();
         SetMidiPlugin(nullptr);
-        plugin.reset();
+        delete slow;
         DeleteMidiPorts();
         ASSERT_TRUE(CreateMidiPorts(RtMidi::UNIX_JACK, RtMidi::UNIX_JACK));
-        plugin = std::make_unique<DistortionEffect>(midiOutput.get(), &currentSettings.midiOutputChannel, false);
-        SetMidiPlugin(plugin.get());
+        slow = new SlowPlugin;
+        SetMidiPlugin(slow);
         ASSERT_TRUE(OpenMidiInputByName(testClient.OutName().c_str()));
         ASSERT_TRUE(OpenMidiOutputByName(testClient.InName().c_str()));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     testClient.flood = 0;
-    EXPECT_FALSE(testClient.Collect(1).empty());
+    CloseMidiPorts();
+    SetMidiPlugin(nullptr);
+    delete slow;
+    EXPECT_EQ(callsAfterDestruction.load(), 0);
+    EXPECT_EQ(livePlugins.load(), 0);
 }
 
 // JACK MIDI lives and dies with its server: killed three times and started
