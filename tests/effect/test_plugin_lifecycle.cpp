@@ -11,23 +11,36 @@
 namespace {
 // Allocations left before operator new starts failing; negative: never fails.
 std::atomic<int> allocationsLeft{-1};
-} // namespace
 
-void* operator new(size_t bytes)
+void* Allocate(size_t bytes)
 {
     if (allocationsLeft.load() >= 0 && allocationsLeft.fetch_sub(1) <= 0) {
-        throw std::bad_alloc();
+        return nullptr;
     }
-    if (void* block = std::malloc(bytes == 0 ? 1 : bytes)) {
+    return std::malloc(bytes == 0 ? 1 : bytes);
+}
+void* AllocateOrThrow(size_t bytes)
+{
+    if (void* block = Allocate(bytes)) {
         return block;
     }
     throw std::bad_alloc();
 }
-// The pair to the operator new above, so every allocator sees matching calls.
+} // namespace
+
+// Every plain form of new and delete, so that every allocator sees matching calls.
+void* operator new(size_t bytes) { return AllocateOrThrow(bytes); }
+void* operator new[](size_t bytes) { return AllocateOrThrow(bytes); }
+void* operator new(size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes); }
+void* operator new[](size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes); }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 #pragma GCC diagnostic pop
 
 namespace {

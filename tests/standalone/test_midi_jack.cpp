@@ -465,7 +465,9 @@ TEST(MidiJackServerThreads, ThruComesBackAfterEachServerRestart)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         ASSERT_TRUE(CurrentMidiStatus().serverAway) << round;
-        client.release(); // its client died with the server; never touched again
+        // Its client died with the server: kept, never touched again.
+        static auto* deadClients = new std::vector<TestMidiClient*>;
+        deadClients->push_back(client.release());
         ASSERT_TRUE(server.Start(44100, 512, name)) << round;
         client = std::make_unique<TestMidiClient>();
         ASSERT_TRUE(client->Open());
