@@ -128,6 +128,10 @@ protected:
     }
     void TearDown() override
     {
+        // What the program said, for a failed test.
+        if (HasFailure() && fs::exists(home / "stderr.txt")) {
+            std::printf("--- the program's standard error:\n%s---\n", ReadFile(home / "stderr.txt").c_str());
+        }
         if (!home.empty()) {
             std::error_code ignored;
             fs::remove_all(home, ignored);
@@ -425,7 +429,7 @@ TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
         }
         Program program(home);
         program.Start(-1, home / "stderr.txt");
-        ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << state;
+        ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << state;
         if (withServer) {
             ASSERT_TRUE(tester.Connect()) << state;
             ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << state;
@@ -455,7 +459,7 @@ TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
     Program program(home);
     program.Start(-1, home / "stderr.txt");
-    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000));
     ASSERT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("JACK server is not running") !=
                                      std::string::npos; },
                         5000))
@@ -473,7 +477,7 @@ TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)
     DcClient again;
     ASSERT_TRUE(again.Open(0.5f));
     ASSERT_TRUE(again.Connect());
-    EXPECT_TRUE(WaitFor([&] { return again.Last(0) == 0.125f; }, 10000)) << again.Last(0);
+    EXPECT_TRUE(WaitFor([&] { return again.Last(0) == 0.125f; }, 20000)) << again.Last(0);
     const auto [ms, code] = QuitFromTheMenu(program);
     EXPECT_EQ(code, 0);
     EXPECT_LT(ms, 2000);
@@ -489,7 +493,7 @@ TEST_F(ProgramTest, ImpossibleSettingsStillOpenTheWindow)
                   "sigvs=32\n[midi]\nindev=off\noutdev=off\n");
     Program program(home);
     program.Start(-1, home / "stderr.txt");
-    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "no main window";
     ASSERT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("input channel 0 does not exist") !=
                                      std::string::npos; },
                         5000))
@@ -501,7 +505,7 @@ TEST_F(ProgramTest, ImpossibleSettingsStillOpenTheWindow)
     WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nsr=99999999999\niovs=100000\nsigvs=0\n");
     Program huge(home);
     huge.Start(-1, home / "stderr.txt");
-    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "no main window";
     EXPECT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("is not between") != std::string::npos; },
                         5000));
     EXPECT_EQ(QuitFromTheMenu(huge).second, 0);
