@@ -5,6 +5,7 @@
 #include "platform/LibraryErrorBuffer.h"
 #include "platform/WriteWithoutBlocking.h"
 #include "standalone/AudioCallbackCore.h"
+#include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
 #include "standalone/JackWatch.h"
 

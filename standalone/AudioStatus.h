@@ -30,8 +30,3 @@ struct AudioStatus {
     uint32_t bufferFrames = 0;  // frames per callback of the running stream
     uint32_t change = 0;        // counts every change of state or detail
 };
-
-// One line for standard error saying what the state means for the user,
-// e.g. "JACK server is not running; audio starts when it does". Empty for
-// Off and Running. Any thread.
-std::string DescribeAudioStatus(const AudioStatus& status);

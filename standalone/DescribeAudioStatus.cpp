@@ -1,4 +1,4 @@
-#include "standalone/AudioStatus.h"
+#include "standalone/DescribeAudioStatus.h"
 
 std::string DescribeAudioStatus(const AudioStatus& status)
 {
