@@ -148,6 +148,9 @@ protected:
     std::pair<int, int> QuitFromTheMenu(Program& program)
     {
         const std::string window = WindowId();
+        if (window.empty()) {
+            return {-1, -1}; // no window to quit from (xdotool would wait on an empty id)
+        }
         Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         Shell("xdotool key q");
