@@ -234,18 +234,21 @@ int IAudioPlugin::IdentifyHost(const char* name)
 bool IAudioPlugin::SerializeParams(ChunkBuffer& chunk)
 {
     std::lock_guard<std::recursive_mutex> lock(pluginLock);
-    bool ok = true;
+    const int32_t startSize = chunk.Size();
     for (const auto& parameter : parameters) {
         const int32_t oldSize = chunk.Size();
         if (!chunk.Resize(oldSize + 8)) {
-            ok = false;
-            continue;
+            // Going on would put the later values 8 bytes early; a partial
+            // state is worse than none, so the chunk goes back as it was.
+            chunk.Resize(startSize);
+            // The core links no platform layer (it also lives in the LV2 plug-in).
+            std::fputs("Snarlbox: could not store the parameter state: out of memory\n", stderr);
+            return false;
         }
         // Little-endian IEEE 754, as the machine stores it.
         std::memcpy(chunk.Bytes() + oldSize, &parameter->value, 8);
-        ok = ok && chunk.Size() > 0;
     }
-    return ok;
+    return chunk.Size() > 0;
 }
 
 int IAudioPlugin::UnserializeParams(const ChunkBuffer& chunk, int position)
@@ -274,9 +277,9 @@ void IAudioPlugin::StoreFirstFreePreset()
 {
     for (auto& slot : presets) {
         if (!slot->initialized) {
-            slot->initialized = true;
             std::snprintf(slot->presetName, sizeof slot->presetName, "%s", "-");
-            SaveStateToChunk(slot->chunk);
+            // A slot whose state could not be stored stays free.
+            slot->initialized = SaveStateToChunk(slot->chunk);
             return;
         }
     }
@@ -301,6 +304,7 @@ bool IAudioPlugin::LoadPresetSlot(int index)
         }
         std::snprintf(slot.presetName, sizeof slot.presetName, "%s %d", "user preset", count + 1);
         result = SaveStateToChunk(slot.chunk);
+        slot.initialized = result;
     }
     if (result) {
         currentPreset = index;

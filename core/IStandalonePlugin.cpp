@@ -1,5 +1,7 @@
 #include "core/IStandalonePlugin.h"
 
+#include "core/MidiMessageLength.h"
+
 #include <atomic>
 
 IStandalonePlugin::IStandalonePlugin(const char* effect, const char* product, const char* maker,
@@ -52,7 +54,9 @@ bool IStandalonePlugin::EmitMidiMessage(const MidiMessage& message)
         channel = std::atomic_ref<uint16_t>(const_cast<uint16_t&>(*midiOutputChannelSetting))
                       .load(std::memory_order_relaxed);
     }
+    // The length follows the message's own kind: a program change padded to
+    // three bytes would arrive as two program changes on the ALSA sequencer.
     const uint8_t bytes[3] = {RechannelStatus(message.status, channel), message.data1, message.data2};
-    midiOutputPort->SendBytes(bytes, 3);
+    midiOutputPort->SendBytes(bytes, MidiMessageLength(message.status));
     return true;
 }

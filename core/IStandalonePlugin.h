@@ -19,8 +19,9 @@ public:
     void EndParameterGesture(int paramIndex) override;
     double HostTempo() override;
     void ResizeEditorInHost(int width, int height) override;
-    // MIDI input thread or UI thread; never blocks on the UI. Re-channels
-    // channel messages when an output channel is set and always sends three bytes.
+    // MIDI input thread (JACK's process thread under JACK MIDI) or UI thread;
+    // never blocks, no allocation. Re-channels channel messages when an
+    // output channel is set and sends as many bytes as the message's kind has.
     bool EmitMidiMessage(const MidiMessage& message) override;
 
     // Applies the output-channel rule to a status byte (0: unchanged).

@@ -59,7 +59,11 @@ DistortionEffect::DistortionEffect(IMidiOutputPort* midiOutput, const uint16_t* 
     StoreFirstFreePreset();
 }
 
-DistortionEffect::~DistortionEffect() = default;
+DistortionEffect::~DistortionEffect()
+{
+    // The editor's controls refer to this effect; they go while it is whole.
+    editor.reset();
+}
 
 void DistortionEffect::ParameterChanged(int paramIndex)
 {

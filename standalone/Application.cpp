@@ -11,8 +11,23 @@ int Application::Run()
     try {
         return RunSteps();
     } catch (...) {
+        // Audio and MIDI callbacks must not outlive the plug-in, which goes
+        // when the services do: stop both before anything else.
+        StopCallbacksAfterError();
         DebugTrace("another instance running");
         return 0;
+    }
+}
+
+void Application::StopCallbacksAfterError()
+{
+    try {
+        services.StopAudioStream();
+    } catch (...) {
+    }
+    try {
+        services.CloseMidiPorts();
+    } catch (...) {
     }
 }
 
@@ -36,7 +51,12 @@ int Application::RunSteps()
     services.ProbeAudioDevices();
     services.CreateMidiPorts();
     services.ListMidiPorts();
-    services.CreatePlugin();
+    if (!services.CreatePlugin()) {
+        // Out of memory before anything runs: nothing to host.
+        ShutdownHost();
+        services.ReleaseSingleInstance();
+        return 1;
+    }
     services.LoadPresetSlot(0);
     services.OpenMidiInputByName();
     services.OpenMidiOutputByName();

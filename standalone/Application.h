@@ -10,7 +10,9 @@ public:
     explicit Application(IHostServices& services) : services(services) {}
 
     // Runs the program and returns its exit code: 0 normally and for a second
-    // instance, 1 when there is no configuration folder or no display. UI thread only.
+    // instance, 1 when there is no configuration folder, no display or no
+    // memory for the plug-in. An exception from a library stops audio and
+    // MIDI, is traced and gives 0. UI thread only.
     int Run();
     // Stops audio and MIDI before the plug-in goes, then frees the rest.
     // UI thread only.
@@ -18,6 +20,7 @@ public:
 
 private:
     int RunSteps();
+    void StopCallbacksAfterError();
 
     IHostServices& services;
 };

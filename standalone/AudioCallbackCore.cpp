@@ -4,15 +4,10 @@
 #include "standalone/AppSettings.h"
 
 #include <algorithm>
-#include <cstdio>
 
-int AudioCallbackCore(double* output, const double* input, uint32_t frames, bool statusFlagged,
+int AudioCallbackCore(double* output, const double* input, uint32_t frames, bool /*statusFlagged*/,
                       AudioCallbackState& state, IAudioPlugin* plugin, const AppSettings& settings)
 {
-    if (statusFlagged) {
-        std::fputs("Stream underflow detected!\n", stdout);
-        std::fflush(stdout);
-    }
     const uint32_t n = frames;
     const uint32_t rightOffset = LoadSharedSetting(settings.monoInput) != 0 ? 0 : n;
 

@@ -61,7 +61,7 @@ bool EnginePreferencesHost::StreamRunning()
 
 bool EnginePreferencesHost::MidiObjectsExist()
 {
-    return midiInput != nullptr && midiOutput != nullptr;
+    return midiInput != nullptr && midiOutput != nullptr && midiOutput->HasBackEnd();
 }
 
 std::vector<std::string> EnginePreferencesHost::MidiInputNames()
@@ -72,6 +72,11 @@ std::vector<std::string> EnginePreferencesHost::MidiInputNames()
 std::vector<std::string> EnginePreferencesHost::MidiOutputNames()
 {
     return midiOutputNames;
+}
+
+void EnginePreferencesHost::ListMidiPorts()
+{
+    ::ListMidiPorts();
 }
 
 void EnginePreferencesHost::OpenMidiInputByName(const char* name)

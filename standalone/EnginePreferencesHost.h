@@ -18,6 +18,7 @@ public:
     bool MidiObjectsExist() override;
     std::vector<std::string> MidiInputNames() override;
     std::vector<std::string> MidiOutputNames() override;
+    void ListMidiPorts() override;
     void OpenMidiInputByName(const char* name) override;
     void OpenMidiOutputByName(const char* name) override;
     void WriteSettings() override;

@@ -6,6 +6,7 @@
 #include "gui/IGraphicsGtk.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
+#include "standalone/JackWatch.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
@@ -20,9 +21,12 @@ namespace {
 constexpr const char* kProductName = "Snarlbox";
 constexpr guint kStreamPollMs = 500;
 
-gboolean PollAudioStream(gpointer)
+// The user-interface thread's look at audio and MIDI: underflow lines,
+// restarts done in the background, ports that came or went.
+gboolean PollDevices(gpointer)
 {
     audioEngine.PollAudioStream();
+    PollMidi();
     return G_SOURCE_CONTINUE;
 }
 
@@ -30,7 +34,12 @@ gboolean PollAudioStream(gpointer)
 
 HostServicesGtk::HostServicesGtk() = default;
 
-HostServicesGtk::~HostServicesGtk() = default;
+HostServicesGtk::~HostServicesGtk()
+{
+    // Also after an error left the shutdown steps out: no callback may reach
+    // the plug-in once it is gone.
+    DestroyPlugin();
+}
 
 bool HostServicesGtk::AcquireSingleInstance()
 {
@@ -73,6 +82,8 @@ void HostServicesGtk::WriteSettings()
 
 void HostServicesGtk::CreateAudioApi()
 {
+    // Retries against an absent JACK server would otherwise fill standard error.
+    JackWatch::QuietJackMessages();
     audioEngine.CreateAudioApi();
 }
 
@@ -91,11 +102,16 @@ void HostServicesGtk::ListMidiPorts()
     ::ListMidiPorts();
 }
 
-void HostServicesGtk::CreatePlugin()
+bool HostServicesGtk::CreatePlugin()
 {
     plugin = ::CreatePlugin(midiOutput.get(), &currentSettings.midiOutputChannel);
+    if (!plugin) {
+        std::fputs("Snarlbox: not enough memory to create the effect\n", stderr);
+        return false;
+    }
     audioEngine.SetAudioPlugin(plugin.get());
     SetMidiPlugin(plugin.get());
+    return true;
 }
 
 void HostServicesGtk::LoadPresetSlot(int index)
@@ -130,9 +146,7 @@ void HostServicesGtk::RunMessageLoop()
 {
     // The window may already be gone (closed while it was being built).
     if (mainWindow && mainWindow->Window() != nullptr) {
-        // RtAudio closes a stream whose JACK server quit on its own thread;
-        // the engine notices that only when asked.
-        const guint poll = g_timeout_add(kStreamPollMs, PollAudioStream, nullptr);
+        const guint poll = g_timeout_add(kStreamPollMs, PollDevices, nullptr);
         gtk_main();
         g_source_remove(poll);
     }
@@ -183,7 +197,7 @@ void HostServicesGtk::DeleteMidiObjects()
 
 void HostServicesGtk::DeleteAudioApi()
 {
-    audioEngine.audioApi.reset();
+    audioEngine.ShutdownAudio();
 }
 
 void HostServicesGtk::FreeSettingsPath()

@@ -15,6 +15,7 @@ class HostServicesGtk : public IHostServices {
 public:
     // UI thread only.
     HostServicesGtk();
+    // Detaches the plug-in from audio and MIDI before it goes. UI thread only.
     ~HostServicesGtk() override;
     HostServicesGtk(const HostServicesGtk&) = delete;
     HostServicesGtk& operator=(const HostServicesGtk&) = delete;
@@ -29,7 +30,7 @@ public:
     void ProbeAudioDevices() override;
     void CreateMidiPorts() override;
     void ListMidiPorts() override;
-    void CreatePlugin() override;
+    bool CreatePlugin() override;
     void LoadPresetSlot(int index) override;
     void OpenMidiInputByName() override;
     void OpenMidiOutputByName() override;

@@ -24,7 +24,8 @@ public:
     virtual void ProbeAudioDevices() = 0;
     virtual void CreateMidiPorts() = 0;
     virtual void ListMidiPorts() = 0;
-    virtual void CreatePlugin() = 0;
+    // False (said on standard error) when memory ran out.
+    virtual bool CreatePlugin() = 0;
     virtual void LoadPresetSlot(int index) = 0;
     virtual void OpenMidiInputByName() = 0;
     virtual void OpenMidiOutputByName() = 0;

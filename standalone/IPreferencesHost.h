@@ -27,12 +27,15 @@ public:
     // Channel counts and rates of device id; an unknown id gives an empty record.
     virtual AudioDeviceInfo DeviceInfo(uint32_t id) = 0;
     virtual bool StartAudioFromSettings() = 0;
+    // True while the audio stream delivers callbacks.
     virtual bool StreamRunning() = 0;
 
     // False when the MIDI input or output object is missing.
     virtual bool MidiObjectsExist() = 0;
     virtual std::vector<std::string> MidiInputNames() = 0;
     virtual std::vector<std::string> MidiOutputNames() = 0;
+    // Lists the live MIDI ports afresh into the name lists.
+    virtual void ListMidiPorts() = 0;
     virtual void OpenMidiInputByName(const char* name) = 0;
     virtual void OpenMidiOutputByName(const char* name) = 0;
 

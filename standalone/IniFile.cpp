@@ -82,6 +82,12 @@ void IniFile::Parse(std::string_view text)
     lines.clear();
     newLinesCrlf = false;
     endsWithoutNewline = false;
+    // A UTF-8 byte-order mark, as some editors write, is no part of the first line.
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    byteOrderMark = text.substr(0, kBom.size()) == kBom;
+    if (byteOrderMark) {
+        text.remove_prefix(kBom.size());
+    }
     bool sawEnding = false;
     size_t start = 0;
     while (start < text.size()) {
@@ -106,6 +112,15 @@ void IniFile::Parse(std::string_view text)
             start = newline + 1;
         }
         Classify(line);
+        // Runs of blank lines and comments are never looked up or changed:
+        // one record holds them all, so memory follows the keys, not the lines.
+        if (line.kind == LineKind::Other && !lines.empty() && lines.back().kind == LineKind::Other) {
+            Line& run = lines.back();
+            run.text += run.crlf ? "\r\n" : "\n";
+            run.text += line.text;
+            run.crlf = line.crlf;
+            continue;
+        }
         lines.push_back(std::move(line));
     }
 }
@@ -113,11 +128,14 @@ void IniFile::Parse(std::string_view text)
 std::string IniFile::Serialize() const
 {
     std::string out;
-    size_t total = 0;
+    size_t total = 3;
     for (const Line& line : lines) {
         total += line.text.size() + 2;
     }
     out.reserve(total);
+    if (byteOrderMark) {
+        out += "\xEF\xBB\xBF";
+    }
     for (size_t i = 0; i < lines.size(); ++i) {
         out += lines[i].text;
         if (i + 1 == lines.size() && endsWithoutNewline) {
@@ -223,7 +241,8 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
     size_t s = FindSection(section);
     if (s == npos) {
         EndLastLine();
-        if (!lines.empty() && !lines.back().text.empty()) {
+        // A blank line before the new section, unless the text ends with one.
+        if (!lines.empty() && !lines.back().text.empty() && lines.back().text.back() != '\n') {
             Line blank;
             blank.crlf = newLinesCrlf;
             lines.push_back(std::move(blank));

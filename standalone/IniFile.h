@@ -35,7 +35,7 @@ public:
 private:
     enum class LineKind : uint8_t { Other, Section, Key };
     struct Line {
-        std::string text;  // without the line ending
+        std::string text;  // without the line ending (an Other run: its inner endings kept)
         bool crlf = false; // ended with "\r\n" rather than "\n"
         LineKind kind = LineKind::Other;
         size_t nameBegin = 0, nameLength = 0; // section or key name inside text
@@ -53,4 +53,5 @@ private:
     std::vector<Line> lines;
     bool newLinesCrlf = false;
     bool endsWithoutNewline = false;
+    bool byteOrderMark = false; // the text began with EF BB BF
 };

@@ -1,16 +1,15 @@
 #include "standalone/MainWindowProc.h"
 
+#include "platform/WriteWithoutBlocking.h"
 #include "standalone/IMainWindowActions.h"
 
-#include <cstdio>
 
 void MainWindowInitialised(IMainWindowActions& actions)
 {
     if (actions.OpenEditorWindow()) {
         actions.EditorWindowOpened();
     } else {
-        std::fputs("couldn't attach gui\n", stdout);
-        std::fflush(stdout);
+        WriteWithoutBlocking(1, "couldn't attach gui\n");
     }
     actions.CenterAndShow();
 }

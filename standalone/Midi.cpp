@@ -3,12 +3,18 @@
 #include "core/IAudioPlugin.h"
 #include "core/MidiMessage.h"
 #include "platform/DebugTrace.h"
+#include "platform/LibraryErrorBuffer.h"
+#include "platform/WriteWithoutBlocking.h"
 #include "standalone/HostSettings.h"
+#include "standalone/JackWatch.h"
 #include "standalone/SettingsFile.h"
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 std::unique_ptr<RtMidiIn> midiInput;
 std::unique_ptr<MidiOutputPort> midiOutput;
@@ -17,10 +23,31 @@ std::vector<std::string> midiOutputNames;
 
 namespace {
 
+constexpr const char* kInputClient = "RtMidi Input Client";
+constexpr const char* kOutputClient = "RtMidi Output Client";
+
 // Written on the UI thread, read on the MIDI thread.
 std::atomic<IAudioPlugin*> midiPlugin{nullptr};
-// RtMidi warns when a callback that was never set is cancelled. UI thread only.
+// Callbacks between reading midiPlugin and leaving the plug-in.
+std::atomic<uint32_t> callbacksInside{0};
+
+// Lengths of dropped messages, from the one MIDI input thread to the UI
+// thread's poll, which traces them: the input thread may be JACK's process
+// thread, where nothing may wait or write.
+constexpr uint32_t kTraceSlots = 64;
+std::array<std::atomic<uint32_t>, kTraceSlots> droppedLengths{};
+std::atomic<uint32_t> droppedHead{0};  // written by the MIDI thread
+std::atomic<uint32_t> droppedTail{0};  // written by the UI thread
+std::atomic<uint32_t> droppedUntraced{0};
+
+// UI thread only.
 bool callbackInstalled = false;
+bool jackBackEnd = false;
+std::unique_ptr<JackWatch> watch;
+MidiPortState inputState = MidiPortState::NoMidi;
+MidiPortState outputState = MidiPortState::NoMidi;
+
+void Say(const std::string& text) { WriteWithoutBlocking(2, ("Snarlbox: " + text + "\n").c_str()); }
 
 std::string BackEndName(RtMidi::Api api)
 {
@@ -37,36 +64,25 @@ std::string BackEndName(RtMidi::Api api)
 std::unique_ptr<RtMidiIn> CreateMidiIn(RtMidi::Api api)
 {
     try {
-        return std::make_unique<RtMidiIn>(api, "RtMidi Input Client");
+        return std::make_unique<RtMidiIn>(api, kInputClient);
     } catch (const RtMidiError& error) {
         error.printMessage();
         return nullptr;
     }
 }
 
-} // namespace
-
-bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
+std::unique_ptr<RtMidiOut> CreateMidiOut(RtMidi::Api api)
 {
-    std::unique_ptr<RtMidiIn> in = CreateMidiIn(firstApi);
-    if (!in && fallbackApi != firstApi) {
-        // RtMidi does not fall back by itself (ALSA throws without /dev/snd/seq).
-        std::fprintf(stderr, "Snarlbox: %s cannot be opened; using %s instead\n", BackEndName(firstApi).c_str(),
-                     BackEndName(fallbackApi).c_str());
-        in = CreateMidiIn(fallbackApi);
-    }
-    if (!in) {
-        return false;
-    }
-    midiInput = std::move(in);
-    std::unique_ptr<RtMidiOut> out;
     try {
-        out = std::make_unique<RtMidiOut>(midiInput->getCurrentApi(), "RtMidi Output Client");
+        return std::make_unique<RtMidiOut>(api, kOutputClient);
     } catch (const RtMidiError& error) {
         error.printMessage();
-        return false;
+        return nullptr;
     }
-    midiOutput = std::make_unique<MidiOutputPort>(std::move(out));
+}
+
+void InstallCallback()
+{
     try {
         midiInput->setCallback(MidiInputCallback, nullptr);
         callbackInstalled = true;
@@ -74,12 +90,123 @@ bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
     } catch (const RtMidiError& error) {
         error.printMessage();
     }
+}
+
+void WaitForCallbacksToLeave()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (callbacksInside.load(std::memory_order_seq_cst) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// RtMidiIn objects of servers that went away; never touched again.
+void KeepForever(std::unique_ptr<RtMidiIn> in)
+{
+    static auto* kept = new std::vector<RtMidiIn*>;
+    kept->push_back(in.release());
+}
+
+// Under JACK MIDI, the objects of a server that went away are let go without
+// a call on them: their client is dead, and closing a port or the client
+// crashes once a new server of the same name runs. True when that happened.
+bool RetireIfServerGone()
+{
+    if (!jackBackEnd || !watch || !watch->ServerGone()) {
+        return false;
+    }
+    WaitForCallbacksToLeave();
+    if (midiInput) {
+        KeepForever(std::move(midiInput));
+    }
+    if (midiOutput) {
+        midiOutput->Retire();
+    }
+    callbackInstalled = false;
+    watch->Retire();
+    inputState = MidiPortState::NoMidi;
+    outputState = MidiPortState::NoMidi;
+    midiInputNames.clear();
+    midiOutputNames.clear();
+    Say("the JACK server has gone; MIDI is off until it returns");
+    return true;
+}
+
+// Drops the reader's defaults for missing keys, which name no port, for "off",
+// and stores that one key. True when name was such a default.
+bool ReplaceMissingKeyDefault(const char* name, char (&field)[kSettingsTextSize], const char* fallback,
+                              const char* key)
+{
+    if (std::strcmp(name, fallback) != 0) {
+        return false;
+    }
+    SetSettingsText(field, "off");
+    WriteSetting("midi", key);
+    return true;
+}
+
+void TraceDroppedMessages()
+{
+    uint32_t tail = droppedTail.load(std::memory_order_relaxed);
+    const uint32_t head = droppedHead.load(std::memory_order_acquire);
+    while (tail != head) {
+        const uint32_t length = droppedLengths[tail % kTraceSlots].load(std::memory_order_relaxed);
+        DebugTrace("NOT EXPECTING %d midi callback msg len\n", static_cast<int>(length));
+        ++tail;
+    }
+    droppedTail.store(tail, std::memory_order_release);
+    if (const uint32_t lost = droppedUntraced.exchange(0, std::memory_order_relaxed)) {
+        DebugTrace("%u more midi callback messages of unexpected length\n", lost);
+    }
+}
+
+} // namespace
+
+MidiStatus CurrentMidiStatus()
+{
+    MidiStatus status;
+    status.input = inputState;
+    status.output = outputState;
+    status.jackBackEnd = jackBackEnd;
+    status.serverAway = jackBackEnd && !midiInput;
+    return status;
+}
+
+bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
+{
+    LibraryErrorBuffer::Install();
+    std::unique_ptr<RtMidiIn> in = CreateMidiIn(firstApi);
+    if (!in && fallbackApi != firstApi) {
+        // RtMidi does not fall back by itself (ALSA throws without /dev/snd/seq).
+        Say(BackEndName(firstApi) + " cannot be opened; using " + BackEndName(fallbackApi) + " instead");
+        in = CreateMidiIn(fallbackApi);
+    }
+    if (!in) {
+        return false;
+    }
+    midiInput = std::move(in);
+    jackBackEnd = midiInput->getCurrentApi() == RtMidi::UNIX_JACK;
+    if (jackBackEnd) {
+        watch = std::make_unique<JackWatch>("snarlbox-midi-watch");
+        watch->Open();
+    }
+    std::unique_ptr<RtMidiOut> out = CreateMidiOut(midiInput->getCurrentApi());
+    if (!out) {
+        return false;
+    }
+    midiOutput = std::make_unique<MidiOutputPort>(std::move(out));
+    InstallCallback();
+    inputState = MidiPortState::Off;
+    outputState = MidiPortState::Off;
     return true;
 }
 
 void ListMidiPorts()
 {
-    if (!midiInput || !midiOutput) {
+    RetireIfServerGone();
+    midiInputNames.clear();
+    midiOutputNames.clear();
+    if (!midiInput || !midiOutput || !midiOutput->HasBackEnd()) {
         return;
     }
     midiInputNames.emplace_back("off");
@@ -138,47 +265,121 @@ int FindMidiOutputPort(const char* name)
 
 bool OpenMidiInputByName(const char* name)
 {
+    RetireIfServerGone();
     if (!midiInput) {
+        inputState = MidiPortState::NoMidi;
         return false;
     }
-    int port = FindMidiInputPort(name);
-    if (port == -1) {
-        SetSettingsText(currentSettings.midiInputDevice, "off");
-        WriteSettings();
+    const std::string chosen = name;
+    int port = FindMidiInputPort(chosen.c_str());
+    if (port == -1 && ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiInputDevice, "no input", "indev")) {
         port = 0;
     }
     try {
         midiInput->closePort();
-        if (port == 0) {
+        if (port <= 0) {
+            // An absent port stays chosen; PollMidi opens it when it appears.
+            if (port < 0 && inputState != MidiPortState::Absent) {
+                Say("MIDI input port \"" + chosen + "\" is not there; it opens when it appears");
+            }
+            inputState = port == 0 ? MidiPortState::Off : MidiPortState::Absent;
             return true;
         }
         midiInput->openPort(static_cast<unsigned int>(port - 1), "RtMidi Input");
     } catch (const RtMidiError& error) {
         error.printMessage();
+        inputState = MidiPortState::Failed;
         return false;
     }
-    return midiInput->isPortOpen();
+    inputState = midiInput->isPortOpen() ? MidiPortState::Open : MidiPortState::Failed;
+    return inputState == MidiPortState::Open;
 }
 
 bool OpenMidiOutputByName(const char* name)
 {
-    if (!midiOutput) {
+    RetireIfServerGone();
+    if (!midiOutput || !midiOutput->HasBackEnd()) {
+        outputState = MidiPortState::NoMidi;
         return false;
     }
-    int port = FindMidiOutputPort(name);
-    if (port == -1) {
-        SetSettingsText(currentSettings.midiOutputDevice, "off");
-        WriteSettings();
+    const std::string chosen = name;
+    int port = FindMidiOutputPort(chosen.c_str());
+    if (port == -1 &&
+        ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiOutputDevice, "no output", "outdev")) {
         port = 0;
     }
-    if (port == 0) {
+    if (port <= 0) {
         midiOutput->ClosePort();
+        if (port < 0 && outputState != MidiPortState::Absent) {
+            Say("MIDI output port \"" + chosen + "\" is not there; it opens when it appears");
+        }
+        outputState = port == 0 ? MidiPortState::Off : MidiPortState::Absent;
         return true;
     }
-    return midiOutput->OpenPort(static_cast<unsigned int>(port - 1), "RtMidi Output");
+    const bool opened = midiOutput->OpenPort(static_cast<unsigned int>(port - 1), "RtMidi Output");
+    outputState = opened ? MidiPortState::Open : MidiPortState::Failed;
+    return opened;
 }
 
-void SetMidiPlugin(IAudioPlugin* plugin) { midiPlugin.store(plugin, std::memory_order_release); }
+bool PollMidi()
+{
+    LibraryErrorBuffer::Flush();
+    TraceDroppedMessages();
+    if (midiOutput) {
+        if (const uint32_t failed = midiOutput->TakeSendErrors()) {
+            Say(std::to_string(failed) + " MIDI messages could not be sent");
+        }
+    }
+    bool changed = false;
+    if (jackBackEnd) {
+        if (!watch) {
+            watch = std::make_unique<JackWatch>("snarlbox-midi-watch");
+        }
+        changed = RetireIfServerGone();
+        if (!watch->IsOpen()) {
+            // Asking an absent server costs a failed connect; asking RtMidi
+            // would print a warning every time.
+            if (!watch->Open()) {
+                return changed;
+            }
+            if (!midiInput) {
+                midiInput = CreateMidiIn(RtMidi::UNIX_JACK);
+                if (!midiInput) {
+                    return true;
+                }
+                midiOutput->Replace(CreateMidiOut(RtMidi::UNIX_JACK));
+                InstallCallback();
+                inputState = MidiPortState::Off;
+                outputState = MidiPortState::Off;
+                OpenMidiInputByName(currentSettings.midiInputDevice);
+                OpenMidiOutputByName(currentSettings.midiOutputDevice);
+                Say("the JACK server is back; MIDI ports reopened");
+                return true;
+            }
+        }
+    }
+    // Stored ports that were absent open as soon as they appear.
+    if (inputState == MidiPortState::Absent && FindMidiInputPort(currentSettings.midiInputDevice) > 0) {
+        if (OpenMidiInputByName(currentSettings.midiInputDevice)) {
+            Say("MIDI input port \"" + std::string(currentSettings.midiInputDevice) + "\" appeared and is open");
+        }
+        changed = true;
+    }
+    if (outputState == MidiPortState::Absent && FindMidiOutputPort(currentSettings.midiOutputDevice) > 0) {
+        if (OpenMidiOutputByName(currentSettings.midiOutputDevice)) {
+            Say("MIDI output port \"" + std::string(currentSettings.midiOutputDevice) + "\" appeared and is open");
+        }
+        changed = true;
+    }
+    return changed;
+}
+
+void SetMidiPlugin(IAudioPlugin* plugin)
+{
+    midiPlugin.store(plugin, std::memory_order_seq_cst);
+    // A callback that read the old pointer may still be inside it.
+    WaitForCallbacksToLeave();
+}
 
 void MidiInputCallback(double, std::vector<unsigned char>* bytes, void*)
 {
@@ -199,23 +400,35 @@ void MidiInputCallback(double, std::vector<unsigned char>* bytes, void*)
     case 1:
         message.status = (*bytes)[0];
         break;
-    default:
-        DebugTrace("NOT EXPECTING %d midi callback msg len\n", static_cast<int>(count));
+    default: {
+        // Traced later by the UI thread; one slot per message, dropped when full.
+        const uint32_t head = droppedHead.load(std::memory_order_relaxed);
+        if (head - droppedTail.load(std::memory_order_acquire) < kTraceSlots) {
+            droppedLengths[head % kTraceSlots].store(static_cast<uint32_t>(count), std::memory_order_relaxed);
+            droppedHead.store(head + 1, std::memory_order_release);
+        } else {
+            droppedUntraced.fetch_add(1, std::memory_order_relaxed);
+        }
         return;
+    }
     }
     // The channel test looks at the low nibble of every status, system ones too.
     const uint16_t channel = LoadSharedSetting(currentSettings.midiInputChannel);
     if (channel != 0 && channel != (message.status & 0x0F) + 1) {
         return;
     }
-    IAudioPlugin* plugin = midiPlugin.load(std::memory_order_acquire);
-    if (plugin != nullptr) {
+    callbacksInside.fetch_add(1, std::memory_order_seq_cst);
+    if (IAudioPlugin* plugin = midiPlugin.load(std::memory_order_seq_cst)) {
         plugin->ReceiveMidiMessage(message);
     }
+    callbacksInside.fetch_sub(1, std::memory_order_release);
 }
 
 void CloseMidiPorts()
 {
+    if (RetireIfServerGone()) {
+        return;
+    }
     if (midiInput) {
         try {
             if (callbackInstalled) {
@@ -230,6 +443,7 @@ void CloseMidiPorts()
     if (midiOutput) {
         midiOutput->ClosePort();
     }
+    WaitForCallbacksToLeave();
 }
 
 void DeleteMidiPorts()
@@ -237,6 +451,10 @@ void DeleteMidiPorts()
     CloseMidiPorts();
     midiInput.reset();
     midiOutput.reset();
+    watch.reset();
+    jackBackEnd = false;
+    inputState = MidiPortState::NoMidi;
+    outputState = MidiPortState::NoMidi;
     midiInputNames.clear();
     midiOutputNames.clear();
 }

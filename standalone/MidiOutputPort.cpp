@@ -1,5 +1,16 @@
 #include "standalone/MidiOutputPort.h"
 
+#include <vector>
+
+namespace {
+// RtMidiOut objects of servers that went away; never touched again.
+void KeepForever(std::unique_ptr<RtMidiOut> out)
+{
+    static auto* kept = new std::vector<RtMidiOut*>;
+    kept->push_back(out.release());
+}
+} // namespace
+
 MidiOutputPort::MidiOutputPort(std::unique_ptr<RtMidiOut> out) : midiOut(std::move(out)) {}
 
 MidiOutputPort::~MidiOutputPort() { ClosePort(); }
@@ -7,6 +18,9 @@ MidiOutputPort::~MidiOutputPort() { ClosePort(); }
 unsigned int MidiOutputPort::PortCount()
 {
     std::lock_guard<std::mutex> lock(portMutex);
+    if (!midiOut) {
+        return 0;
+    }
     try {
         return midiOut->getPortCount();
     } catch (const RtMidiError& error) {
@@ -18,6 +32,9 @@ unsigned int MidiOutputPort::PortCount()
 std::string MidiOutputPort::PortName(unsigned int port)
 {
     std::lock_guard<std::mutex> lock(portMutex);
+    if (!midiOut) {
+        return std::string();
+    }
     try {
         return midiOut->getPortName(port);
     } catch (const RtMidiError& error) {
@@ -29,6 +46,9 @@ std::string MidiOutputPort::PortName(unsigned int port)
 bool MidiOutputPort::OpenPort(unsigned int port, const char* portName)
 {
     std::lock_guard<std::mutex> lock(portMutex);
+    if (!midiOut) {
+        return false;
+    }
     try {
         midiOut->closePort();
         portOpen = false;
@@ -45,6 +65,9 @@ void MidiOutputPort::ClosePort()
 {
     std::lock_guard<std::mutex> lock(portMutex);
     portOpen = false;
+    if (!midiOut) {
+        return;
+    }
     try {
         midiOut->closePort();
     } catch (const RtMidiError& error) {
@@ -58,18 +81,51 @@ bool MidiOutputPort::PortOpen()
     return portOpen;
 }
 
-RtMidi::Api MidiOutputPort::CurrentApi() const { return midiOut->getCurrentApi(); }
+RtMidi::Api MidiOutputPort::CurrentApi()
+{
+    std::lock_guard<std::mutex> lock(portMutex);
+    return midiOut ? midiOut->getCurrentApi() : RtMidi::UNSPECIFIED;
+}
+
+bool MidiOutputPort::HasBackEnd()
+{
+    std::lock_guard<std::mutex> lock(portMutex);
+    return midiOut != nullptr;
+}
+
+void MidiOutputPort::Replace(std::unique_ptr<RtMidiOut> out)
+{
+    std::lock_guard<std::mutex> lock(portMutex);
+    if (midiOut) {
+        try {
+            midiOut->closePort();
+        } catch (const RtMidiError& error) {
+            error.printMessage();
+        }
+    }
+    midiOut = std::move(out);
+    portOpen = false;
+}
+
+void MidiOutputPort::Retire()
+{
+    std::lock_guard<std::mutex> lock(portMutex);
+    portOpen = false;
+    if (midiOut) {
+        KeepForever(std::move(midiOut));
+    }
+}
 
 bool MidiOutputPort::SendBytes(const uint8_t* bytes, int count)
 {
     std::unique_lock<std::mutex> lock(portMutex, std::try_to_lock);
-    if (!lock.owns_lock() || !portOpen || count <= 0) {
+    if (!lock.owns_lock() || !portOpen || !midiOut || count <= 0) {
         return false;
     }
     try {
         midiOut->sendMessage(bytes, static_cast<size_t>(count));
-    } catch (const RtMidiError& error) {
-        error.printMessage();
+    } catch (const RtMidiError&) {
+        sendErrors.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
     return true;

@@ -4,19 +4,22 @@
 
 #include <rtmidi/RtMidi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
 // The host's MIDI output object: owns the RtMidiOut and guards its one port.
-// The UI thread opens, closes and lists ports under a small mutex; the MIDI
-// thread only try-locks it to send, so it never waits for the UI and drops a
-// message that arrives while a port is being reopened. Bytes are sent only
-// while a port is open (RtMidi's JACK back end spins when none is).
+// The UI thread opens, closes and lists ports and swaps the RtMidiOut under a
+// small mutex; the MIDI thread only try-locks it to send, so it never waits
+// for the UI and drops a message that arrives while a port is being reopened.
+// Bytes are sent only while a port is open (RtMidi's JACK back end spins when
+// none is). The object stays for the whole run; under JACK MIDI its RtMidiOut
+// is retired with a server that went away and replaced when it returns.
 class MidiOutputPort : public IMidiOutputPort {
 public:
-    // UI thread only. out must not be null.
+    // UI thread only. out may be null (no back end yet).
     explicit MidiOutputPort(std::unique_ptr<RtMidiOut> out);
     // UI thread only, after the plug-in is gone: closes any port.
     ~MidiOutputPort() override;
@@ -33,15 +36,27 @@ public:
     void ClosePort();
     // UI thread only.
     bool PortOpen();
-    RtMidi::Api CurrentApi() const;
+    // The back end in use; RtMidi::UNSPECIFIED without one. UI thread only.
+    RtMidi::Api CurrentApi();
+    bool HasBackEnd();
+    // Takes a new RtMidiOut (its port closed) in place of none. UI thread only.
+    void Replace(std::unique_ptr<RtMidiOut> out);
+    // Lets go of an RtMidiOut whose JACK server went away, never touching it
+    // again (closing its port or client would reach the dead server).
+    // UI thread only.
+    void Retire();
+    // Sends that failed in the library since the last call. UI thread only.
+    uint32_t TakeSendErrors() { return sendErrors.exchange(0, std::memory_order_relaxed); }
 
     // Sends bytes to the open port; false when no port is open, the UI thread
-    // is just reopening it, or RtMidi reports an error (printed). Any thread;
-    // never blocks, no allocation of ours.
+    // is just reopening it, or RtMidi reports an error (counted, said later by
+    // the UI thread). Any thread, JACK's process thread too; never blocks,
+    // prints nothing, no allocation of ours.
     bool SendBytes(const uint8_t* bytes, int count) override;
 
 private:
     std::unique_ptr<RtMidiOut> midiOut;
-    std::mutex portMutex;   // held only around open, close, listing and sending
+    std::mutex portMutex;   // held only around open, close, listing, swapping and sending
     bool portOpen = false;  // guarded by portMutex
+    std::atomic<uint32_t> sendErrors{0};
 };

@@ -45,6 +45,9 @@ bool PreferencesDialog::PreferencesProc(Message message, int controlId, Notifica
 {
     switch (message) {
     case kInitialise:
+        // Devices and ports come and go while the program runs: list them afresh.
+        host.ProbeAudioDevices();
+        host.ListMidiPorts();
         FillPreferences();
         backup = current;
         return true;
@@ -174,10 +177,14 @@ void PreferencesDialog::FillMidiList(int id, const std::vector<std::string>& nam
             found = static_cast<int>(i);
         }
     }
+    int& absent = id == kMidiInputDevice ? absentInputItem : absentOutputItem;
+    absent = -1;
     if (found < 0) {
-        SetSettingsText(field, "off");
-        host.WriteSettings();
-        found = 0;
+        // The stored port is not there now (a keyboard unplugged): it stays
+        // chosen, shown as absent, and opens when it appears.
+        view.AddItem(id, (std::string(field) + " (absent)").c_str());
+        found = static_cast<int>(names.size());
+        absent = found;
     }
     view.SelectItem(id, found);
 }
@@ -330,13 +337,18 @@ void PreferencesDialog::Command(int controlId, Notification notification)
         return;
     case kMidiInputDevice:
         if (selected && view.SelectedItem(kMidiInputDevice) >= 0) {
-            StoreSelectedText(kMidiInputDevice, current.midiInputDevice);
+            // The absent entry stands for the stored name as it is.
+            if (view.SelectedItem(kMidiInputDevice) != absentInputItem) {
+                StoreSelectedText(kMidiInputDevice, current.midiInputDevice);
+            }
             host.OpenMidiInputByName(current.midiInputDevice);
         }
         return;
     case kMidiOutputDevice:
         if (selected && view.SelectedItem(kMidiOutputDevice) >= 0) {
-            StoreSelectedText(kMidiOutputDevice, current.midiOutputDevice);
+            if (view.SelectedItem(kMidiOutputDevice) != absentOutputItem) {
+                StoreSelectedText(kMidiOutputDevice, current.midiOutputDevice);
+            }
             host.OpenMidiOutputByName(current.midiOutputDevice);
         }
         return;
@@ -356,7 +368,9 @@ void PreferencesDialog::Command(int controlId, Notification notification)
         host.StartAudioFromSettings();
         return;
     case kOk:
-        if (!SettingsEqual(current, stream)) {
+        // A stream that is not running is started even when nothing changed:
+        // OK is how a user asks for audio again.
+        if (!SettingsEqual(current, stream) || !host.StreamRunning()) {
             host.StartAudioFromSettings();
         }
         End(1);

@@ -84,4 +84,6 @@ private:
     AppSettings& backup;
     const AppSettings& stream;
     int result = 0;
+    int absentInputItem = -1;  // list position of a stored port shown as absent
+    int absentOutputItem = -1;
 };

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -19,9 +20,11 @@
 namespace {
 constexpr const char* kProductName = "Snarlbox";
 constexpr const char* kFileName = "settings.ini";
-// Far beyond any settings file we write; a bigger file is left alone rather
-// than read whole into memory.
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+// Ours stays under 2 KiB; 1 MiB leaves room for any notes a user adds. A
+// bigger file is not ours to read into memory or rewrite: it is left alone.
+constexpr off_t kMaxFileSize = 1024 * 1024;
+constexpr const char* kTempPrefix = ".settings.ini.";
+constexpr size_t kTempSuffixLength = 6; // mkostemp's XXXXXX
 
 enum class ReadResult { Ok, Missing, Failed };
 
@@ -45,6 +48,7 @@ ReadResult ReadTextFile(const char* path, std::string& text, int& error)
         return ReadResult::Failed;
     }
     if (info.st_size > kMaxFileSize) {
+        // Said apart from the errno text, which speaks of a size limit of the system.
         error = EFBIG;
         close(fd);
         return ReadResult::Failed;
@@ -109,7 +113,7 @@ std::string FolderOf(const std::string& path)
 bool ReplaceFile(const std::string& target, const std::string& text, int& error)
 {
     std::string folder = FolderOf(target);
-    std::string temp = folder + "/.settings.ini.XXXXXX";
+    std::string temp = folder + "/" + kTempPrefix + "XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         error = errno;
@@ -197,31 +201,52 @@ void SettingsFromIni(const IniFile& ini, AppSettings& settings)
     settings = read;
 }
 
+namespace {
+// Stores one key; a key that already reads as the field's value keeps its
+// line as the user wrote it ("12abc", " 7", an overlong name).
+void KeyIntoIni(const AppSettings& settings, const SettingsKey& k, IniFile& ini)
+{
+    const bool present = ini.HasKey(k.section, k.key);
+    if (k.number) {
+        const uint16_t value = LoadSharedSetting(settings.*k.number);
+        if (present && ReadNumber(ini, k) == value) {
+            return;
+        }
+        char text[16];
+        snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
+        ini.SetString(k.section, k.key, text);
+        return;
+    }
+    const char(&field)[kSettingsTextSize] = settings.*k.text;
+    if (present) {
+        char stored[kSettingsTextSize];
+        ReadText(ini, k, stored);
+        if (std::strncmp(stored, field, kSettingsTextSize) == 0) {
+            return;
+        }
+    }
+    ini.SetString(k.section, k.key, std::string_view(field, strnlen(field, kSettingsTextSize)));
+}
+
+const char* ErrorText(int error)
+{
+    return error == EFBIG ? "larger than 1 MiB, which is no settings file of Snarlbox's; it is left untouched"
+                          : strerror(error);
+}
+
+bool IsReadOnly(const char* path)
+{
+    struct stat info;
+    // Write bits, not access(): root may write anything, yet a file made
+    // read-only says what its owner wants.
+    return stat(path, &info) == 0 && ((info.st_mode & 0222) == 0 || access(path, W_OK) != 0);
+}
+} // namespace
+
 void SettingsIntoIni(const AppSettings& settings, IniFile& ini)
 {
-    // A key that already reads as the field's value keeps its line as the user
-    // wrote it ("12abc", " 7", an overlong name); every other key is written.
     for (const SettingsKey& k : kKeys) {
-        const bool present = ini.HasKey(k.section, k.key);
-        if (k.number) {
-            const uint16_t value = LoadSharedSetting(settings.*k.number);
-            if (present && ReadNumber(ini, k) == value) {
-                continue;
-            }
-            char text[16];
-            snprintf(text, sizeof text, "%u", static_cast<unsigned>(value));
-            ini.SetString(k.section, k.key, text);
-        } else {
-            const char(&field)[kSettingsTextSize] = settings.*k.text;
-            if (present) {
-                char stored[kSettingsTextSize];
-                ReadText(ini, k, stored);
-                if (std::strncmp(stored, field, kSettingsTextSize) == 0) {
-                    continue;
-                }
-            }
-            ini.SetString(k.section, k.key, std::string_view(field, strnlen(field, kSettingsTextSize)));
-        }
+        KeyIntoIni(settings, k, ini);
     }
 }
 
@@ -231,7 +256,7 @@ bool ReadSettingsFile(const char* path, AppSettings& settings)
     int error = 0;
     if (ReadTextFile(path, text, error) != ReadResult::Ok) {
         fprintf(stderr, "Snarlbox: cannot read the settings file %s (%s); using the defaults\n", path,
-                strerror(error));
+                ErrorText(error));
         return false;
     }
     IniFile ini;
@@ -240,7 +265,8 @@ bool ReadSettingsFile(const char* path, AppSettings& settings)
     return true;
 }
 
-bool WriteSettingsFile(const char* path, const AppSettings& settings)
+namespace {
+bool WriteKeys(const char* path, const AppSettings& settings, const SettingsKey* only)
 {
     std::string text;
     int error = 0;
@@ -248,14 +274,23 @@ bool WriteSettingsFile(const char* path, const AppSettings& settings)
     if (existing == ReadResult::Failed) {
         // Whatever is there could not be read, so it cannot be kept: leave it alone.
         fprintf(stderr, "Snarlbox: settings not saved: cannot read %s (%s); the settings stay in memory\n", path,
-                strerror(error));
+                ErrorText(error));
+        return false;
+    }
+    if (existing == ReadResult::Ok && IsReadOnly(path)) {
+        // The user made it read-only to keep it as it is; respect that.
+        fprintf(stderr, "Snarlbox: settings not saved: %s is read-only; the settings stay in memory\n", path);
         return false;
     }
     IniFile ini;
     if (existing == ReadResult::Ok) {
         ini.Parse(text);
     }
-    SettingsIntoIni(settings, ini);
+    if (only == nullptr) {
+        SettingsIntoIni(settings, ini);
+    } else {
+        KeyIntoIni(settings, *only, ini);
+    }
 
     // Through a symbolic link the linked file is replaced, not the link.
     std::string target = path;
@@ -273,6 +308,22 @@ bool WriteSettingsFile(const char* path, const AppSettings& settings)
     }
     return true;
 }
+} // namespace
+
+bool WriteSettingsFile(const char* path, const AppSettings& settings)
+{
+    return WriteKeys(path, settings, nullptr);
+}
+
+bool WriteSettingsFileKey(const char* path, const AppSettings& settings, const char* section, const char* key)
+{
+    for (const SettingsKey& k : kKeys) {
+        if (std::strcmp(k.section, section) == 0 && std::strcmp(k.key, key) == 0) {
+            return WriteKeys(path, settings, &k);
+        }
+    }
+    return false;
+}
 
 void ReadSettings()
 {
@@ -288,6 +339,38 @@ void WriteSettings()
         return;
     }
     WriteSettingsFile(settingsPath, currentSettings);
+}
+
+void WriteSetting(const char* section, const char* key)
+{
+    if (settingsPath[0] == '\0') {
+        return;
+    }
+    WriteSettingsFileKey(settingsPath, currentSettings, section, key);
+}
+
+void RemoveStaleTemporaryFiles(const char* folder)
+{
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) {
+        return;
+    }
+    const size_t prefixLength = std::strlen(kTempPrefix);
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::strncmp(name, kTempPrefix, prefixLength) != 0 ||
+            std::strlen(name) != prefixLength + kTempSuffixLength) {
+            continue;
+        }
+        // Only one instance runs, so a temporary of ours is left from a write
+        // that was cut short (a kill between creating and renaming it).
+        const std::string path = std::string(folder) + "/" + name;
+        struct stat info;
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
+            unlink(path.c_str());
+        }
+    }
+    closedir(dir);
 }
 
 bool PrepareSettingsFile(const char* appDataFolder)
@@ -322,6 +405,7 @@ bool PrepareSettingsFile(const char* appDataFolder)
         g_mkdir_with_parents(product.c_str(), 0700);
         return true;
     }
+    RemoveStaleTemporaryFiles(product.c_str());
     if (stat(settingsPath, &info) == 0) {
         ReadSettings();
     }

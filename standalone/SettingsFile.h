@@ -23,6 +23,14 @@ void ReadSettings();
 // stays as it was and the settings live on in memory (stderr). UI thread only.
 void WriteSettings();
 
+// Writes only the one key of currentSettings (section "audio" or "midi"),
+// leaving every other line of the file as it is: what the program stores on
+// the user's behalf, without taking along unsaved edits. UI thread only.
+void WriteSetting(const char* section, const char* key);
+// Removes ".settings.ini.XXXXXX" files of ours that an interrupted write
+// left in folder. UI thread only, at start-up (one instance runs).
+void RemoveStaleTemporaryFiles(const char* folder);
+
 // Pieces of the two above, for any path and record. UI thread only.
 // Fills every field of settings from ini (read defaults for missing keys).
 void SettingsFromIni(const IniFile& ini, AppSettings& settings);
@@ -30,8 +38,10 @@ void SettingsFromIni(const IniFile& ini, AppSettings& settings);
 // that already reads as the field's value is left as it is.
 void SettingsIntoIni(const AppSettings& settings, IniFile& ini);
 // Reads the file at path into settings; false (settings untouched, stderr
-// message) when the file cannot be read.
+// message) when the file cannot be read or is larger than 1 MiB.
 bool ReadSettingsFile(const char* path, AppSettings& settings);
 // Writes settings into the file at path, atomically; false (file untouched,
-// stderr message) on failure.
+// stderr message) on failure, and for a file over 1 MiB or a read-only one.
 bool WriteSettingsFile(const char* path, const AppSettings& settings);
+// The same for one key only; false too for an unknown key.
+bool WriteSettingsFileKey(const char* path, const AppSettings& settings, const char* section, const char* key);

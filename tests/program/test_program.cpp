@@ -17,6 +17,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -66,10 +67,21 @@ public:
     explicit Program(const fs::path& home) : home(home) {}
     ~Program() { Kill(); }
 
-    void Start()
+    // stdoutFd: where the program's standard output goes (-1: inherited);
+    // its standard error goes to the file stderrPath when one is given.
+    void Start(int stdoutFd = -1, const fs::path& stderrPath = fs::path())
     {
         pid = fork();
         if (pid == 0) {
+            if (stdoutFd >= 0) {
+                dup2(stdoutFd, STDOUT_FILENO);
+            }
+            if (!stderrPath.empty()) {
+                FILE* err = fopen(stderrPath.c_str(), "w");
+                if (err != nullptr) {
+                    dup2(fileno(err), STDERR_FILENO);
+                }
+            }
             setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
             setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
             execl(SNARLBOX_PROGRAM, SNARLBOX_PROGRAM, static_cast<char*>(nullptr));
@@ -116,12 +128,37 @@ protected:
     }
     void TearDown() override
     {
+        // What the program said, for a failed test.
+        if (HasFailure() && fs::exists(home / "stderr.txt")) {
+            std::printf("--- the program's standard error:\n%s---\n", ReadFile(home / "stderr.txt").c_str());
+        }
         if (!home.empty()) {
             std::error_code ignored;
             fs::remove_all(home, ignored);
         }
     }
     fs::path SettingsFile() const { return home / "config" / "Snarlbox" / "settings.ini"; }
+    void WriteSettings(const std::string& text)
+    {
+        fs::create_directories(home / "config" / "Snarlbox");
+        std::ofstream(SettingsFile()) << text;
+    }
+    // Quit from the menu; the time from the key to the end of the process,
+    // in milliseconds, and its exit code.
+    std::pair<int, int> QuitFromTheMenu(Program& program)
+    {
+        const std::string window = WindowId();
+        if (window.empty()) {
+            return {-1, -1}; // no window to quit from (xdotool would wait on an empty id)
+        }
+        Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Shell("xdotool key q");
+        const auto pressed = std::chrono::steady_clock::now();
+        const int code = program.Wait(10000);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+        return {static_cast<int>(ms.count()), code};
+    }
     std::string WindowId() { return Shell("xdotool search --onlyvisible --name '^Snarlbox$' 2>/dev/null | head -n1"); }
 
     fs::path home;
@@ -144,12 +181,14 @@ public:
             rec[c] = jack_port_register(client, ("rec_" + std::to_string(c)).c_str(), JACK_DEFAULT_AUDIO_TYPE,
                                         JackPortIsInput, 0);
         }
+        jack_on_shutdown(client, [](void* self) { static_cast<DcClient*>(self)->dead = true; }, this);
         jack_set_process_callback(client, &DcClient::Process, this);
         return jack_activate(client) == 0;
     }
     ~DcClient()
     {
-        if (client != nullptr) {
+        // A client whose server was killed is left alone.
+        if (client != nullptr && !dead) {
             jack_deactivate(client);
             jack_client_close(client);
         }
@@ -194,6 +233,7 @@ public:
     jack_port_t* rec[2] = {};
     float dc = 0.0f;
     std::atomic<float> last[2] = {0.0f, 0.0f};
+    std::atomic<bool> dead{false};
 };
 
 // Two JACK MIDI ports: "out" feeds the program's MIDI input, "in" collects
@@ -298,8 +338,9 @@ TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
     ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f && tester.Last(1) == 0.125f; }, 10000))
         << tester.Last(0) << " " << tester.Last(1);
 
+    // Audio may start before the window shows (it is started first).
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
     const std::string window = WindowId();
-    ASSERT_FALSE(window.empty());
     // The window's geometry gives the editor's origin below the menu bar.
     const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window);
     int x = 0, y = 0, height = 0;
@@ -366,4 +407,141 @@ TEST_F(ProgramTest, QuitFromTheMenuEndsWithZeroAndWritesNothing)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(SettingsFile()), text);
     EXPECT_EQ(fs::last_write_time(SettingsFile()), written);
+}
+
+namespace {
+const char* const kJackSettings = "[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=512\nsigvs=32\n"
+                                  "[midi]\nindev=off\noutdev=off\n";
+}
+
+// Quit ends the program with 0 within two seconds whatever the stream does:
+// never started (no server), lost a moment ago, its server gone for a
+// while, and just stalled by a buffer-size change.
+TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
+{
+    WriteSettings(kJackSettings);
+    for (const char* state : {"never started", "just lost", "server gone", "stalled"}) {
+        JackServer server;
+        const bool withServer = std::string(state) != "never started";
+        if (withServer) {
+            REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
+        }
+        DcClient tester;
+        if (withServer) {
+            ASSERT_TRUE(tester.Open(0.5f));
+        }
+        Program program(home);
+        program.Start(-1, home / "stderr.txt");
+        ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << state;
+        if (withServer) {
+            ASSERT_TRUE(tester.Connect()) << state;
+            ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << state;
+        }
+        if (std::string(state) == "just lost") {
+            server.Kill();
+        } else if (std::string(state) == "server gone") {
+            server.Kill();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        } else if (std::string(state) == "stalled") {
+            jack_set_buffer_size(tester.client, 1024);
+        }
+        const auto [ms, code] = QuitFromTheMenu(program);
+        EXPECT_EQ(code, 0) << state;
+        EXPECT_LT(ms, 2000) << state;
+        std::printf("Quit while %s: %d ms\n", state, ms);
+    }
+}
+
+// Started before the server: says why there is no sound, then plays once
+// the server runs, without the user doing anything.
+TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)
+{
+    WriteSettings(kJackSettings);
+    // The program learns the server's name from its environment, as from a session.
+    const std::string name = "snarlbox-test-" + std::to_string(getpid()) + "-late";
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    Program program(home);
+    program.Start(-1, home / "stderr.txt");
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("JACK server is not running") !=
+                                     std::string::npos; },
+                        5000))
+        << ReadFile(home / "stderr.txt");
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 512, name), "jackd with the dummy driver could not be started");
+    DcClient tester;
+    ASSERT_TRUE(tester.Open(0.5f));
+    ASSERT_TRUE(tester.Connect());
+    EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << tester.Last(0);
+
+    // Killed and started again, it comes back by itself too.
+    server.Kill();
+    ASSERT_TRUE(server.Start(44100, 512, name));
+    DcClient again;
+    ASSERT_TRUE(again.Open(0.5f));
+    ASSERT_TRUE(again.Connect());
+    EXPECT_TRUE(WaitFor([&] { return again.Last(0) == 0.125f; }, 20000)) << again.Last(0);
+    const auto [ms, code] = QuitFromTheMenu(program);
+    EXPECT_EQ(code, 0);
+    EXPECT_LT(ms, 2000);
+}
+
+// Channel 0 and sizes no device has: the stream is not opened, the reason
+// is said, and the window opens and works.
+TEST_F(ProgramTest, ImpossibleSettingsStillOpenTheWindow)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
+    WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nin1=0\nout2=65536\nsr=44100\niovs=512\n"
+                  "sigvs=32\n[midi]\nindev=off\noutdev=off\n");
+    Program program(home);
+    program.Start(-1, home / "stderr.txt");
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "no main window";
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("input channel 0 does not exist") !=
+                                     std::string::npos; },
+                        5000))
+        << ReadFile(home / "stderr.txt");
+    EXPECT_TRUE(program.Running());
+    const auto [ms, code] = QuitFromTheMenu(program);
+    EXPECT_EQ(code, 0);
+
+    WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nsr=99999999999\niovs=100000\nsigvs=0\n");
+    Program huge(home);
+    huge.Start(-1, home / "stderr.txt");
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "no main window";
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("is not between") != std::string::npos; },
+                        5000));
+    EXPECT_EQ(QuitFromTheMenu(huge).second, 0);
+}
+
+// Standard output a pipe that nobody reads, 16-frame periods and the
+// underflows they bring, for a minute: audio keeps flowing and Quit works.
+TEST_F(ProgramTest, UnreadStandardOutputNeverStopsAudioOrQuit)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 16), "jackd with the dummy driver could not be started");
+    WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=32\nsigvs=16\n"
+                  "[midi]\nindev=off\noutdev=off\n");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    DcClient tester;
+    ASSERT_TRUE(tester.Open(0.5f));
+    Program program(home);
+    program.Start(pipeFds[1], home / "stderr.txt");
+    close(pipeFds[1]);
+    ASSERT_TRUE(tester.Connect());
+    ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000));
+    // A minute, checking every ten seconds that sound still comes.
+    for (int i = 0; i < 6; ++i) {
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        tester.last[0] = 0.0f;
+        EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 3000)) << "after " << (i + 1) * 10 << " s";
+    }
+    int queued = 0;
+    ioctl(pipeFds[0], FIONREAD, &queued);
+    std::printf("unread standard output: %d bytes\n", queued);
+    const auto [ms, code] = QuitFromTheMenu(program);
+    EXPECT_EQ(code, 0);
+    EXPECT_LT(ms, 2000);
+    close(pipeFds[0]);
 }

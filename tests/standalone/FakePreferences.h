@@ -1,5 +1,6 @@
 #pragma once
 
+#include "standalone/AppSettings.h"
 #include "standalone/IPreferencesHost.h"
 #include "standalone/IPreferencesView.h"
 
@@ -62,12 +63,23 @@ public:
     int probeCount = 0;
     int startCount = 0;
     int writeCount = 0;
+    int listCount = 0;
+    // Like the real host: a start that succeeds copies the current settings
+    // into the stream settings, and the stream then runs.
+    AppSettings* current = nullptr;
+    AppSettings* stream = nullptr;
+    bool startSucceeds = true;
+    bool running = false;
     std::vector<std::string> openedInputs;
     std::vector<std::string> openedOutputs;
 
     std::vector<Device>& Current() { return devices[driverType && *driverType == 1 ? 1 : 0]; }
 
-    bool CreateAudioApi() override { return ++createCount > 0; }
+    bool CreateAudioApi() override
+    {
+        running = false; // a new API object closes the stream
+        return ++createCount > 0;
+    }
     void ProbeAudioDevices() override { ++probeCount; }
     std::vector<uint32_t> InputDeviceIds() override { return Ids(true); }
     std::vector<uint32_t> OutputDeviceIds() override { return Ids(false); }
@@ -79,11 +91,20 @@ public:
     {
         return id < Current().size() ? Current()[id].info : AudioDeviceInfo{};
     }
-    bool StartAudioFromSettings() override { return ++startCount > 0; }
-    bool StreamRunning() override { return startCount > 0; }
+    bool StartAudioFromSettings() override
+    {
+        ++startCount;
+        if (startSucceeds && current != nullptr && stream != nullptr) {
+            *stream = *current;
+        }
+        running = startSucceeds;
+        return startSucceeds;
+    }
+    bool StreamRunning() override { return running; }
     bool MidiObjectsExist() override { return midiObjects; }
     std::vector<std::string> MidiInputNames() override { return midiIn; }
     std::vector<std::string> MidiOutputNames() override { return midiOut; }
+    void ListMidiPorts() override { ++listCount; }
     void OpenMidiInputByName(const char* name) override { openedInputs.push_back(name); }
     void OpenMidiOutputByName(const char* name) override { openedOutputs.push_back(name); }
     void WriteSettings() override { ++writeCount; }

@@ -150,6 +150,17 @@ bool JackServer::Start(int rate, int period, const std::string& name, int ports)
     return false;
 }
 
+void JackServer::Kill()
+{
+    if (pid <= 0) {
+        return;
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+}
+
 void JackServer::Stop()
 {
     if (pid <= 0) {

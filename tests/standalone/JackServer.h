@@ -21,6 +21,8 @@ public:
     bool Start(int rate = 44100, int period = 512, const std::string& name = std::string(), int ports = 2);
     // Asks the server to quit (SIGTERM, then SIGKILL) and reaps it.
     void Stop();
+    // Kills the server at once (SIGKILL), as a crash would, and reaps it.
+    void Kill();
 
     bool Running() const { return pid > 0; }
     const std::string& Name() const { return serverName; }

@@ -44,7 +44,8 @@ public:
     void ProbeAudioDevices() override { Step("probe"); }
     void CreateMidiPorts() override { Step("midi"); }
     void ListMidiPorts() override { Step("listMidi"); }
-    void CreatePlugin() override { Step("plugin"); }
+    bool pluginMade = true;
+    bool CreatePlugin() override { return Step("plugin"), pluginMade; }
     void LoadPresetSlot(int index) override { Step(index == 0 ? "preset0" : "preset?"); }
     void OpenMidiInputByName() override { Step("midiIn"); }
     void OpenMidiOutputByName() override { Step("midiOut"); }
@@ -109,8 +110,27 @@ TEST(ApplicationOrder, EscapingErrorIsTracedAndSkipsTheRest)
     SetDebugTraceHook(KeepTrace);
     EXPECT_EQ(Application(services).Run(), 0);
     SetDebugTraceHook(nullptr);
-    EXPECT_EQ(services.calls.back(), "plugin");
+    // Audio and MIDI stop before the report; the plug-in goes with the services afterwards.
+    EXPECT_EQ(services.calls, (Calls{"lock", "toolkit", "settings", "path", "write", "audioApi", "probe", "midi",
+                                     "listMidi", "plugin", "stop", "closeMidi"}));
     EXPECT_NE(lastTrace.find("another instance running"), std::string::npos);
+
+    RecordingServices inLoop;
+    inLoop.throwAt = "loop";
+    EXPECT_EQ(Application(inLoop).Run(), 0);
+    const Calls tail(inLoop.calls.end() - 3, inLoop.calls.end());
+    EXPECT_EQ(tail, (Calls{"loop", "stop", "closeMidi"}));
+}
+
+TEST(ApplicationOrder, NoMemoryForThePluginShutsDownAndExitsWithOne)
+{
+    RecordingServices services;
+    services.pluginMade = false;
+    EXPECT_EQ(Application(services).Run(), 1);
+    EXPECT_EQ(services.calls,
+              (Calls{"lock", "toolkit", "settings", "path", "write", "audioApi", "probe", "midi", "listMidi", "plugin",
+                     "stop", "closeMidi", "closeStream", "deletePlugin", "freeSettings", "deleteMidi", "deleteAudio",
+                     "freePath", "unlock"}));
 }
 
 TEST(CenterMainWindow, PutsTheEditorAreaAroundTheScreenCentre)

@@ -3,6 +3,7 @@
 #include "effect/DistortionEffect.h"
 #include "standalone/AppSettings.h"
 #include "standalone/AudioCallbackCore.h"
+#include "standalone/AudioEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -156,17 +157,28 @@ TEST(AudioCallback, OddFrameCountsAndVectorSizesStayInsideTheBuffers)
     }
 }
 
-TEST(AudioCallback, StatusFlagIsReportedAndProcessingGoesOn)
+TEST(AudioCallback, UnderflowsAreCountedThereAndPrintedByThePollOncePerUnderflow)
 {
     RecordingPlugin plugin;
-    AppSettings settings;
-    AudioCallbackState state;
-    Buffers buffers(32);
-    WarmUp(buffers, state, &plugin, settings);
+    AudioEngine engine;
+    engine.SetAudioPlugin(&plugin);
+    std::vector<double> input(64, 0.5), output(64, 7.0);
     testing::internal::CaptureStdout();
-    buffers.Run(state, &plugin, settings, true);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stream underflow detected!\n");
-    EXPECT_EQ(plugin.callCount, 1);
+    for (int i = 0; i < 60; ++i) {
+        const RtAudioStreamStatus status = (i == 55 || i == 57) ? RTAUDIO_OUTPUT_UNDERFLOW : 0;
+        AudioEngine::AudioCallback(output.data(), input.data(), 32, 0.0, status, &engine);
+    }
+    // The callback writes nothing itself; processing went on through the underflows.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(plugin.callCount, 9);
+    EXPECT_EQ(engine.Xruns(), 2u);
+    EXPECT_EQ(engine.CallbackTicks(), 60u);
+
+    testing::internal::CaptureStdout();
+    engine.PollAudioStream();
+    engine.PollAudioStream();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Stream underflow detected!\nStream underflow detected!\n");
+    engine.SetAudioPlugin(nullptr);
 }
 
 TEST(AudioCallback, DistortionWithDefaultKnobsComesOutAtAQuarter)

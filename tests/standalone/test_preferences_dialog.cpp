@@ -30,6 +30,8 @@ protected:
         current.outputChannel2 = 2;
         stream = current;
         host.driverType = &current.driverType;
+        host.current = &current;
+        host.stream = &stream;
         host.devices[0] = {{"default", {2, 2, {44100, 48000}}}, {"hw:1", {4, 6, {96000, 48000}}}};
         host.devices[1] = {{"system", {8, 8, {48000}}}};
     }
@@ -121,10 +123,11 @@ TEST_F(PreferencesTest, StoredTextsOutsideTheListsLeaveThemUnselected)
 TEST_F(PreferencesTest, DriverSwitchRefillsAndJackMirrorsTheOutputDevice)
 {
     Open();
+    EXPECT_EQ(host.probeCount, 1); // the lists are probed afresh at every opening
     Choose(P::kDriverType, 1);
     EXPECT_EQ(current.driverType, 1);
     EXPECT_EQ(host.createCount, 1);
-    EXPECT_EQ(host.probeCount, 1);
+    EXPECT_EQ(host.probeCount, 2);
     EXPECT_STREQ(current.audioInputDevice, "system");
     EXPECT_STREQ(current.audioOutputDevice, "system");
     EXPECT_FALSE(view.controls[P::kAudioInputDevice].enabled);
@@ -166,6 +169,7 @@ TEST_F(PreferencesTest, EmptyDeviceListsAndDisjointRatesAreSafe)
 
 TEST_F(PreferencesTest, OkRestartsOnlyOnChangeAndEndsWithOne)
 {
+    host.running = true; // started at start-up with these settings
     Open();
     Click(P::kOk);
     EXPECT_EQ(host.startCount, 0);
@@ -181,8 +185,31 @@ TEST_F(PreferencesTest, OkRestartsOnlyOnChangeAndEndsWithOne)
     EXPECT_EQ(view.Items(P::kSampleRate), (Strings{"48000"}));
     Click(P::kApply);
     EXPECT_EQ(host.startCount, 1);
+    // Apply started the stream with these settings: OK has nothing to restart.
     again.PreferencesProc(P::kCommand, P::kOk, P::kClicked);
-    EXPECT_EQ(host.startCount, 2);
+    EXPECT_EQ(host.startCount, 1);
+}
+
+TEST_F(PreferencesTest, OkStartsAStreamThatIsNotRunningEvenWithoutAChange)
+{
+    host.running = false; // lost, or never started
+    Open();
+    Click(P::kOk);
+    EXPECT_EQ(host.startCount, 1);
+    EXPECT_EQ(view.endResult, 1);
+}
+
+TEST_F(PreferencesTest, EveryOpeningListsDevicesAndPortsAfresh)
+{
+    Open();
+    EXPECT_EQ(host.probeCount, 1);
+    EXPECT_EQ(host.listCount, 1);
+    host.midiIn.push_back("Port New");
+    PreferencesDialog again(view, host, current, backup, stream);
+    again.PreferencesProc(P::kInitialise, 0, P::kOtherNotification);
+    EXPECT_EQ(host.probeCount, 2);
+    EXPECT_EQ(host.listCount, 2);
+    EXPECT_EQ(view.Items(P::kMidiInputDevice), (Strings{"off", "Port A", "Port New"}));
 }
 
 TEST_F(PreferencesTest, CancelRestoresAndRestartsOnlyAfterAChange)
@@ -201,21 +228,29 @@ TEST_F(PreferencesTest, CancelRestoresAndRestartsOnlyAfterAChange)
     again.PreferencesProc(P::kCommand, P::kCancel, P::kClicked);
     EXPECT_EQ(current.midiInputChannel, 0);
     EXPECT_EQ(host.createCount, 1);
-    EXPECT_EQ(host.probeCount, 1);
+    EXPECT_EQ(host.probeCount, 3); // two openings and the restart
     EXPECT_EQ(host.startCount, 1);
     EXPECT_EQ(host.writeCount, 0);
 }
 
-TEST_F(PreferencesTest, MidiPortsOpenAtOnceAndUnknownNamesBecomeOff)
+TEST_F(PreferencesTest, MidiPortsOpenAtOnceAndAbsentNamesStayChosen)
 {
     SetSettingsText(current.midiInputDevice, "Gone");
     Open();
-    EXPECT_STREQ(current.midiInputDevice, "off");
-    EXPECT_EQ(host.writeCount, 1);
-    EXPECT_EQ(view.SelectedItem(P::kMidiInputDevice), 0);
+    // The stored name is kept and shown as absent; nothing is written.
+    EXPECT_STREQ(current.midiInputDevice, "Gone");
+    EXPECT_EQ(host.writeCount, 0);
+    EXPECT_EQ(view.Items(P::kMidiInputDevice), (Strings{"off", "Port A", "Gone (absent)"}));
+    EXPECT_EQ(view.SelectedItem(P::kMidiInputDevice), 2);
+    Choose(P::kMidiInputDevice, 2); // picking it again keeps the name itself
+    EXPECT_STREQ(current.midiInputDevice, "Gone");
+    EXPECT_EQ(host.openedInputs, (Strings{"Gone"}));
+    Choose(P::kMidiInputDevice, 1);
+    EXPECT_STREQ(current.midiInputDevice, "Port A");
     Choose(P::kMidiOutputDevice, 1);
     EXPECT_STREQ(current.midiOutputDevice, "Port B");
     EXPECT_EQ(host.openedOutputs, (Strings{"Port B"}));
+    EXPECT_EQ(host.writeCount, 0);
 
     view.SetChecked(P::kMonoInput, true);
     Click(P::kMonoInput);
