@@ -1,4 +1,5 @@
 #include "RecordingPlugin.h"
+#include "tests/support/LockProbePlugin.h"
 
 #include "effect/DistortionEffect.h"
 #include "standalone/AppSettings.h"

@@ -339,6 +339,7 @@ TEST_F(AudioEngineJack, SignalComesBackAtAQuarter)
     UseDevices(1, "", "system");
     AudioEngine& audio = Engine();
     DistortionEffect effect(nullptr, nullptr, false);
+    effect.LoadPresetSlot(0); // as the host does right after creating the plug-in
     audio.SetAudioPlugin(&effect);
     StreamStopper stopper{audio}; // stops the stream before effect goes
     ASSERT_TRUE(audio.CreateAudioApi());
