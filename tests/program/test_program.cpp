@@ -298,8 +298,9 @@ TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
     ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f && tester.Last(1) == 0.125f; }, 10000))
         << tester.Last(0) << " " << tester.Last(1);
 
+    // Audio starts before the window opens.
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
     const std::string window = WindowId();
-    ASSERT_FALSE(window.empty());
     // The window's geometry gives the editor's origin below the menu bar.
     const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window);
     int x = 0, y = 0, height = 0;
