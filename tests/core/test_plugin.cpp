@@ -283,8 +283,8 @@ TEST(PluginLockThreads, ChangesNeverLandInsideABlock)
     EXPECT_GT(plug.changedBetweenBlocks.load(), 0) << "the writer's changes never got through";
 }
 
-// A change hook called while a block runs waits for the block to end.
-TEST(PluginLockThreads, ParameterChangedWaitsForTheBlock)
+// ParameterChanged and ResetState called while a block runs wait for it to end.
+TEST(PluginLockThreads, ParameterChangedAndResetWaitForTheBlock)
 {
     RecordingPlugin plug;
     EXPECT_TRUE(CallWaitsForTheBlock(plug, [&] { plug.IAudioPlugin::ParameterChanged(2); }));
