@@ -110,3 +110,13 @@ void JackServer::Stop()
     }
     pid = -1;
 }
+
+void JackServer::Crash()
+{
+    if (pid <= 0) {
+        return;
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}

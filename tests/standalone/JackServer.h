@@ -22,6 +22,9 @@ public:
     bool Start(int rate = 44100, int period = 512, const std::string& name = std::string(), int ports = 2);
     // Asks the server to quit (SIGTERM, then SIGKILL) and reaps it.
     void Stop();
+    // Kills the server as a crash would (SIGKILL, no clean-up of its own) and
+    // reaps it.
+    void Crash();
 
     bool Running() const { return pid > 0; }
     const std::string& Name() const { return serverName; }
