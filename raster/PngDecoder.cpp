@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,6 +23,38 @@ struct MemorySource {
     const unsigned char* cursor;
     int32_t remaining;
 };
+
+// A file of known size (remaining: bytes not read yet, -1 when the size is
+// unknown, as for a pipe).
+struct FileSource {
+    FILE* file;
+    int64_t remaining;
+};
+
+// A chunk may reach this far past the end of the data and still be read, the
+// missing bytes as zeros, so that libpng's own checks report the damage (and
+// an image whose data was all there still decodes).
+constexpr uint64_t kChunkOverrunAllowance = 64 * 1024;
+// Deflate packs at most 1032 bytes into one; an image whose rows need more
+// than that many times the data cannot be in it.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+// Text, profile and other chunks that libpng decompresses or keeps are
+// refused beyond this size (the editor uses none of them).
+constexpr png_alloc_size_t kChunkMemoryLimit = 1024 * 1024;
+
+// Stops the decode at the header of a chunk that declares far more bytes than
+// the data holds: libpng would otherwise allocate that much for it, or read
+// and checksum up to 2 GB of zeros, before its own checks fail.
+void RefuseOverlongChunk(png_structp png, png_const_bytep bytes, png_size_t count, uint64_t remaining)
+{
+    if (count != 8 || (png_get_io_state(png) & PNG_IO_MASK_LOC) != PNG_IO_CHUNK_HDR) {
+        return;
+    }
+    const uint64_t declared = uint64_t(png_get_uint_32(bytes)) + 4; // data and CRC
+    if (declared > remaining + kChunkOverrunAllowance) {
+        png_error(png, "chunk reaches far past the end of the data");
+    }
+}
 
 // Reads past the end hand libpng zeros rather than an error of our own: its
 // CRC and format checks then report the damage.
@@ -35,12 +68,27 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count)
         source->cursor += take;
         source->remaining -= int32_t(take);
     }
+    RefuseOverlongChunk(png, out, count, uint64_t(source->remaining));
+}
+
+// libpng's own file reading, which also knows how much of the file is left.
+void ReadFromFile(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* source = static_cast<FileSource*>(png_get_io_ptr(png));
+    if (std::fread(out, 1, count, source->file) != count) {
+        png_error(png, "Read Error");
+    }
+    if (source->remaining >= 0) {
+        source->remaining = source->remaining > int64_t(count) ? source->remaining - int64_t(count) : 0;
+        RefuseOverlongChunk(png, out, count, uint64_t(source->remaining));
+    }
 }
 
 // Everything the error jump may skip over lives here, outside the frame that
 // calls setjmp, so a longjmp leaves nothing to unwind and cleanup sees the
 // latest values.
 struct DecodeState {
+    uint64_t dataSize = 0; // bytes of the whole PNG, 0 when unknown
     png_structp png = nullptr;
     png_infop info = nullptr;
     RasterBitmap* destination = nullptr;
@@ -109,12 +157,18 @@ bool ReadImage(DecodeState& state)
         return false;
     }
     png_read_info(state.png, state.info);
-    RequestTransformations(state.png, state.info);
     png_uint_32 width = png_get_image_width(state.png, state.info);
     png_uint_32 height = png_get_image_height(state.png, state.info);
     if (width == 0 || height == 0 || width > INT_MAX || height > INT_MAX) {
         return false;
     }
+    // Before the transformations the row size is the stored one; a header
+    // that claims more than the data can hold must not allocate the bitmap.
+    const uint64_t storedBytes = uint64_t(png_get_rowbytes(state.png, state.info)) * height;
+    if (state.dataSize > 0 && storedBytes > state.dataSize * kMaxDeflateRatio) {
+        return false;
+    }
+    RequestTransformations(state.png, state.info);
     RasterBitmap* bitmap = state.destination;
     if (bitmap != nullptr) {
         bitmap->SetSize(int(width), int(height));
@@ -143,8 +197,8 @@ bool ReadImage(DecodeState& state)
 }
 
 // The decoding shared by both sources: exactly one of file and memory is set.
-// Closes file in every case.
-RasterBitmap* Decode(FILE* file, MemorySource* memory, RasterBitmap* destination)
+// Closes the file in every case.
+RasterBitmap* Decode(FileSource* file, MemorySource* memory, RasterBitmap* destination)
 {
     DecodeState state;
     state.destination = destination;
@@ -154,9 +208,12 @@ RasterBitmap* Decode(FILE* file, MemorySource* memory, RasterBitmap* destination
     }
     bool ok = false;
     if (state.info != nullptr) {
+        png_set_chunk_malloc_max(state.png, kChunkMemoryLimit);
         if (file != nullptr) {
-            png_init_io(state.png, file);
+            state.dataSize = file->remaining > 0 ? uint64_t(file->remaining) : 0;
+            png_set_read_fn(state.png, file, ReadFromFile);
         } else {
+            state.dataSize = uint64_t(memory->remaining);
             png_set_read_fn(state.png, memory, ReadFromMemory);
         }
         ok = ReadImage(state);
@@ -164,7 +221,7 @@ RasterBitmap* Decode(FILE* file, MemorySource* memory, RasterBitmap* destination
     png_destroy_read_struct(state.png != nullptr ? &state.png : nullptr, state.info != nullptr ? &state.info : nullptr,
                             nullptr);
     if (file != nullptr) {
-        std::fclose(file);
+        std::fclose(file->file);
     }
     std::free(state.rows);
     if (!ok) {
@@ -233,7 +290,12 @@ RasterBitmap* DecodePngFile(const char* fileName, bool checkExtension, RasterBit
     if (file == nullptr) {
         return nullptr;
     }
-    return Decode(file, nullptr, destination);
+    struct stat info {};
+    FileSource source = {file, -1};
+    if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode)) {
+        source.remaining = int64_t(info.st_size);
+    }
+    return Decode(&source, nullptr, destination);
 }
 
 RasterBitmap* DecodePngResource(const ResourceModule* module, int id)

@@ -1,9 +1,12 @@
 #include "core/IStandalonePlugin.h"
 #include "tests/core/TestEditor.h"
+#include "tests/support/CallWaitsForTheBlock.h"
+#include "tests/support/LockProbePlugin.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -250,35 +253,33 @@ TEST(PluginEditor, SetParameterFromEditorUnderTheLock)
 }
 
 // Processing and parameter changes never overlap: the audio thread holds the
-// recursive lock per block while the UI thread changes parameters.
+// lock per block while the UI thread changes parameters from the editor as
+// fast as it can.
 TEST(PluginLockThreads, ChangesNeverLandInsideABlock)
 {
-    RecordingPlugin plug;
-    std::atomic<bool> insideBlock{false};
-    std::atomic<bool> overlap{false};
+    LockProbePlugin plug;
     std::atomic<bool> stop{false};
-    std::thread audio([&] {
-        double buffer[2][64] = {};
-        double* in[2] = {buffer[0], buffer[1]};
-        double* out[2] = {buffer[0], buffer[1]};
-        while (!stop.load()) {
-            plug.EnterPluginLock();
-            insideBlock.store(true);
-            plug.ProcessAudioBlock(in, out, 64);
-            insideBlock.store(false);
-            plug.LeavePluginLock();
-        }
-    });
-    for (int i = 0; i < 2000; ++i) {
+    std::thread writer([&] { plug.ChangeFromEditorUntil(stop); });
+    double buffer[2][64] = {};
+    double* in[2] = {buffer[0], buffer[1]};
+    double* out[2] = {buffer[0], buffer[1]};
+    for (int block = 0; block < 60; ++block) {
         plug.EnterPluginLock();
-        if (insideBlock.load()) {
-            overlap.store(true);
-        }
+        plug.ProcessAudioBlock(in, out, 64);
         plug.LeavePluginLock();
-        plug.SetParameterFromEditor(i % 7, (i % 10) / 10.0);
+        // Room for the writer between blocks, as a device period leaves.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
     stop.store(true);
-    audio.join();
-    EXPECT_FALSE(overlap.load());
-    EXPECT_EQ(plug.changes.size(), 2000u);
+    writer.join();
+    EXPECT_EQ(plug.tornBlocks.load(), 0);
+    EXPECT_GT(plug.changedBetweenBlocks.load(), 0) << "the writer's changes never got through";
+}
+
+// ParameterChanged and ResetState called while a block runs wait for it to end.
+TEST(PluginLockThreads, ParameterChangedAndResetWaitForTheBlock)
+{
+    RecordingPlugin plug;
+    EXPECT_TRUE(CallWaitsForTheBlock(plug, [&] { plug.IAudioPlugin::ParameterChanged(2); }));
+    EXPECT_TRUE(CallWaitsForTheBlock(plug, [&] { plug.ResetState(); }));
 }

@@ -1,5 +1,6 @@
 #include "effect/DistortionEffect.h"
 #include "tests/effect/ReferenceDistortion.h"
+#include "tests/support/CallWaitsForTheBlock.h"
 
 #include <gtest/gtest.h>
 
@@ -375,4 +376,35 @@ TEST(EffectVectors, TwoEffectsKeepTheirOwnSoundState)
     }
     EXPECT_LT(loud.clipThreshold, 0.0);
     EXPECT_EQ(quiet.clipThreshold, ref.clipThreshold);
+}
+
+namespace {
+double WorkingValue(const DistortionEffect& fx, int index)
+{
+    switch (index) {
+    case DistortionEffect::CoarseDownsample: return fx.coarseFactor;
+    case DistortionEffect::FineDownsample: return fx.fineFactor;
+    case DistortionEffect::WetAmount: return fx.wetAmount;
+    case DistortionEffect::Gain: return fx.gain;
+    case DistortionEffect::EvenHarmonics: return fx.evenAmount;
+    default: return fx.oddAmount;
+    }
+}
+} // namespace
+
+// A knob's change reaches the working values only between blocks: while a
+// block holds the lock, ParameterChanged waits and the working values stay.
+TEST(EffectThreads, ParameterChangedWaitsForTheBlock)
+{
+    DistortionEffect fx{nullptr, nullptr, false};
+    for (int index : {0, 1, 2, 3, 5, 6}) {
+        double value = 1.0;
+        auto change = [&] {
+            value = value == 1.0 ? 3.0 : 1.0; // a value the working value does not hold yet
+            fx.parameters[static_cast<size_t>(index)]->value = value;
+            fx.ParameterChanged(index);
+        };
+        auto working = [&] { return WorkingValue(fx, index); };
+        EXPECT_TRUE(CallWaitsForTheBlock(fx, change, working)) << "parameter " << index;
+    }
 }

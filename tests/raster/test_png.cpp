@@ -7,6 +7,7 @@
 #include "raster/RasterMemBitmap.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -83,6 +84,44 @@ int OpenDescriptors()
     }
     return count;
 }
+
+// PNG bytes put together chunk by chunk, so that lengths can lie.
+class ChunkWriter {
+public:
+    ChunkWriter() : bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A} {}
+    // 8-bit samples of the colour type, not interlaced.
+    ChunkWriter& Header(uint32_t width, uint32_t height, uint8_t colourType = 6, uint8_t bitDepth = 8)
+    {
+        std::vector<unsigned char> ihdr;
+        Put32(ihdr, width);
+        Put32(ihdr, height);
+        ihdr.insert(ihdr.end(), {bitDepth, colourType, 0, 0, 0});
+        return Chunk("IHDR", ihdr);
+    }
+    // A whole chunk with its CRC.
+    ChunkWriter& Chunk(const char* type, const std::vector<unsigned char>& data)
+    {
+        Put32(bytes, uint32_t(data.size()));
+        const size_t start = bytes.size();
+        bytes.insert(bytes.end(), type, type + 4);
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        Put32(bytes, uint32_t(crc32(0, bytes.data() + start, uInt(bytes.size() - start))));
+        return *this;
+    }
+    // A chunk header that declares length bytes, followed by only present ones.
+    ChunkWriter& CutChunk(const char* type, uint32_t length, size_t present)
+    {
+        Put32(bytes, length);
+        bytes.insert(bytes.end(), type, type + 4);
+        bytes.insert(bytes.end(), present, 'x');
+        return *this;
+    }
+    static void Put32(std::vector<unsigned char>& out, uint32_t value)
+    {
+        out.insert(out.end(), {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)});
+    }
+    std::vector<unsigned char> bytes;
+};
 
 // A fresh folder for files, removed with everything in it afterwards.
 class TempFolder {
@@ -191,6 +230,68 @@ TEST(PngDecode, DamagedDataFailsCleanly)
         EXPECT_EQ(decoded, nullptr) << "length " << length;
     }
     EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// A chunk that declares far more bytes than the data holds is refused at its
+// header, before libpng allocates for it or reads gigabytes of zeros, on both
+// paths; a chunk that runs only a little past the end is read as zeros and
+// left to libpng's own checks.
+TEST(PngDecode, ChunksReachingFarPastTheEndAreRefusedAtTheirHeader)
+{
+    const std::string refused = "chunk reaches far past the end of the data";
+    TempFolder folder;
+    struct Case {
+        const char* type;
+        uint32_t declared;
+        bool refuse;
+    };
+    for (const Case& c : {Case{"tEXt", 0x7FFFFFFF, true}, Case{"zTXt", 1u << 24, true}, Case{"abCd", 1u << 24, true},
+                          Case{"IDAT", 1u << 24, true}, Case{"tEXt", 300, false}, Case{"abCd", 200, false}}) {
+        SCOPED_TRACE(std::string(c.type) + " declaring " + std::to_string(c.declared));
+        const std::vector<unsigned char> bytes = ChunkWriter().Header(1, 1).CutChunk(c.type, c.declared, 2).bytes;
+        const std::string file = folder.Write("long.png", bytes);
+        testing::internal::CaptureStderr();
+        std::unique_ptr<RasterBitmap> fromMemory(DecodeBytes(bytes));
+        const std::string memoryErrors = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
+        std::unique_ptr<RasterBitmap> fromFile(DecodePngFile(file.c_str(), true, nullptr));
+        const std::string fileErrors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(fromMemory, nullptr);
+        EXPECT_EQ(fromFile, nullptr);
+        EXPECT_EQ(memoryErrors.find(refused) != std::string::npos, c.refuse) << memoryErrors;
+        // A file ends its reading at the end of the file; only the header check differs.
+        if (c.refuse) {
+            EXPECT_NE(fileErrors.find(refused), std::string::npos) << fileErrors;
+        }
+    }
+}
+
+// A header that claims more pixels than its data could ever inflate to fails
+// before the bitmap is made or a destination resized; an image that packs
+// about as tightly as deflate can still decodes.
+TEST(PngDecode, ImageBiggerThanItsDataCanHoldIsRefusedFirst)
+{
+    RasterMemBitmap destination(3, 3);
+    const std::vector<unsigned char> claim =
+        ChunkWriter().Header(4000, 4000).Chunk("IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01}).bytes;
+    EXPECT_EQ(DecodeBytes(claim, &destination), nullptr);
+    EXPECT_EQ(destination.Width(), 3);
+    EXPECT_EQ(destination.Height(), 3);
+
+    // 2048 x 2048 grey pixels, all black: rows of a filter byte and zeros.
+    const uint32_t side = 2048;
+    std::vector<unsigned char> raw(size_t(side) * (side + 1), 0);
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::vector<unsigned char> packed(packedSize);
+    ASSERT_EQ(compress2(packed.data(), &packedSize, raw.data(), uLong(raw.size()), 9), Z_OK);
+    packed.resize(packedSize);
+    const std::vector<unsigned char> tight = ChunkWriter().Header(side, side, 0).Chunk("IDAT", packed).Chunk("IEND", {}).bytes;
+    ASSERT_GT(raw.size() / tight.size(), 500u) << "the test image should pack tightly";
+    std::unique_ptr<RasterBitmap> decoded(DecodeBytes(tight, &destination));
+    ASSERT_NE(decoded, nullptr);
+    EXPECT_EQ(destination.Width(), int(side));
+    EXPECT_EQ(destination.Pixels()[destination.Stride() * (side - 1) + side - 1], 0xFF000000u);
+    decoded.release(); // it is the destination
 }
 
 TEST(PngDecodeFile, ExtensionTestAndNames)

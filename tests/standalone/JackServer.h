@@ -5,7 +5,8 @@
 
 // A private JACK server for tests: jackd with the dummy driver under a name
 // of its own, made the default server of this process (JACK_DEFAULT_SERVER),
-// so RtAudio and the tests' own clients both reach it. Test thread only.
+// so RtAudio and the tests' own clients both reach it. Test thread only: the
+// server is killed when the thread that started it ends.
 class JackServer {
 public:
     JackServer() = default;

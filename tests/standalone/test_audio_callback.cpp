@@ -1,4 +1,5 @@
 #include "RecordingPlugin.h"
+#include "tests/support/LockProbePlugin.h"
 
 #include "effect/DistortionEffect.h"
 #include "standalone/AppSettings.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -184,6 +186,7 @@ TEST(AudioCallback, UnderflowsAreCountedThereAndPrintedByThePollOncePerUnderflow
 TEST(AudioCallback, DistortionWithDefaultKnobsComesOutAtAQuarter)
 {
     DistortionEffect effect(nullptr, nullptr, false);
+    effect.LoadPresetSlot(0); // as the host does right after creating the plug-in
     effect.ChangeBlockSize(32);
     effect.ResetState();
     AppSettings settings;
@@ -233,4 +236,27 @@ TEST(AudioCallbackThreads, ParameterChangesWhileTheCallbackRuns)
     audio.join();
     EXPECT_TRUE(allFinite);
     EXPECT_GT(round, 0);
+}
+
+// The callback holds the plug-in lock around each signal vector, so a knob
+// moved from the editor never lands inside one.
+TEST(AudioCallbackThreads, EditorChangesNeverLandInsideASignalVector)
+{
+    LockProbePlugin plugin;
+    AppSettings settings;
+    AudioCallbackState state;
+    state.signalVectorSize = 32;
+    Buffers buffers(64);
+    WarmUp(buffers, state, &plugin, settings);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] { plugin.ChangeFromEditorUntil(stop); });
+    for (int callback = 0; callback < 30; ++callback) {
+        buffers.Run(state, &plugin, settings);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    stop.store(true);
+    writer.join();
+    EXPECT_EQ(plugin.blocks.load(), 60);
+    EXPECT_EQ(plugin.tornBlocks.load(), 0);
+    EXPECT_GT(plugin.changedBetweenBlocks.load(), 0) << "the writer's changes never got through";
 }

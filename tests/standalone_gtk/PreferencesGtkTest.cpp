@@ -1,6 +1,9 @@
 #include "tests/support/RequireService.h"
 #include "FakePreferences.h"
 
+#include "effect/DistortionEffect.h"
+#include "effect/EditorFactory.h"
+#include "gui/IGraphicsGtk.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/PreferencesDialog.h"
 #include "standalone/PreferencesGtk.h"
@@ -8,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -128,6 +132,58 @@ TEST(MainWindowGtk, TitledNotResizableAndClosedLikeQuit)
     gtk_main_do_event(event);
     gdk_event_free(event);
     EXPECT_EQ(window.Window(), nullptr);
+}
+
+// The window as the program opens it, editor included: its outer corner half
+// the editor's size left of and above the screen's centre (no window manager
+// adds a frame under the test display), the editor area below the menu bar at
+// exactly the editor's size.
+TEST(MainWindowGtk, CentredWithTheEditorAreaAtItsExactSize)
+{
+    REQUIRE_SERVICE(HaveDisplay(), "no display");
+    uint16_t channel = 0;
+    SetEditorFactory(&IGraphicsGtk::Create);
+    DistortionEffect effect(nullptr, &channel);
+    SetEditorFactory(nullptr);
+    MainWindowGtk window(&effect);
+    window.Create();
+    ASSERT_NE(window.Window(), nullptr);
+    auto* area = static_cast<GtkWidget*>(dynamic_cast<IGraphics&>(*effect.Editor()).GetEditorWindowHandle());
+    ASSERT_NE(area, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!gtk_widget_get_mapped(area) && std::chrono::steady_clock::now() < deadline) {
+        gtk_main_iteration_do(FALSE);
+    }
+    ASSERT_TRUE(gtk_widget_get_mapped(area));
+    while (gtk_events_pending()) {
+        gtk_main_iteration_do(FALSE);
+    }
+
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr) {
+        monitor = gdk_display_get_monitor(display, 0);
+    }
+    ASSERT_NE(monitor, nullptr);
+    GdkRectangle screen{};
+    gdk_monitor_get_geometry(monitor, &screen);
+    int left = 0;
+    int top = 0;
+    gdk_window_get_origin(gtk_widget_get_window(window.Window()), &left, &top);
+    EXPECT_EQ(left, screen.x + screen.width / 2 - 327);
+    EXPECT_EQ(top, screen.y + screen.height / 2 - 87);
+
+    GtkAllocation editor{};
+    gtk_widget_get_allocation(area, &editor);
+    EXPECT_EQ(editor.width, 655);
+    EXPECT_EQ(editor.height, 175);
+    int x = -1;
+    int y = -1;
+    ASSERT_TRUE(gtk_widget_translate_coordinates(area, window.Window(), 0, 0, &x, &y));
+    EXPECT_EQ(x, 0);
+    EXPECT_GT(y, 0) << "the menu bar sits above the editor";
+    EXPECT_EQ(gtk_widget_get_allocated_width(window.Window()), 655);
+    EXPECT_EQ(gtk_widget_get_allocated_height(window.Window()), y + 175);
 }
 
 } // namespace
