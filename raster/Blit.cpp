@@ -1,5 +1,6 @@
 #include "raster/Blit.h"
 
+#include "raster/BitmapRows.h"
 #include "raster/BlendFormulas.h"
 #include "raster/BlitRows.h"
 #include "raster/RasterBitmap.h"
@@ -182,15 +183,6 @@ bool HasPixels(const RasterBitmap& b)
     return b.Pixels() != nullptr && b.Width() > 0 && b.Height() > 0 && b.Stride() >= b.Width();
 }
 
-// Memory row of image row r and the step to the next image row.
-RasterPixel* RowOf(const RasterBitmap& b, int r, ptrdiff_t& step)
-{
-    ptrdiff_t stride = b.Stride();
-    bool bottomUp = b.IsBottomUp();
-    step = bottomUp ? -stride : stride;
-    return b.Pixels() + (bottomUp ? ptrdiff_t(b.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-}
-
 } // namespace
 
 void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY, const RasterRect* srcRect,
@@ -234,9 +226,9 @@ void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY,
         return;
     }
     int width = int(right - left), height = int(bottom - top);
-    ptrdiff_t srcStep = 0, dstStep = 0;
-    const RasterPixel* s = RowOf(*src, int(top), srcStep) + left;
-    RasterPixel* d = RowOf(*dest, int(y), dstStep) + x;
+    const ptrdiff_t srcStep = BitmapRowStep(*src), dstStep = BitmapRowStep(*dest);
+    const RasterPixel* s = BitmapRow(*src, int(top)) + left;
+    RasterPixel* d = BitmapRow(*dest, int(y)) + x;
 
     int op = mode & 0xFF;
     bool sourceAlpha = (mode & BlendUseSourceAlpha) != 0;

@@ -1,5 +1,6 @@
 #include "raster/Blur.h"
 
+#include "raster/BitmapRows.h"
 #include "raster/GlyphScratch.h"
 #include "raster/RasterSysBitmap.h"
 
@@ -53,11 +54,7 @@ void BlurBitmapArea(RasterBitmap& bitmap, int width, int height)
         onHeap.reset(new (std::nothrow) RasterPixel[size_t(width) * 2]);
         lines = onHeap.get();
     }
-    ptrdiff_t stride = bitmap.Stride();
-    bool bottomUp = bitmap.IsBottomUp();
-    auto rowAt = [&](int r) {
-        return bitmap.Pixels() + (bottomUp ? ptrdiff_t(bitmap.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-    };
+    auto rowAt = [&](int r) { return BitmapRow(bitmap, r); };
     if (lines == nullptr) {
         // No room for saved rows: a three-pixel window keeps the current row's
         // old values, and the row above is read as it is now (already blurred).

@@ -1,5 +1,6 @@
 #include "raster/Fill.h"
 
+#include "raster/BitmapRows.h"
 #include "raster/BlendFormulas.h"
 #include "raster/RasterBitmap.h"
 
@@ -8,14 +9,6 @@
 #include <cstdint>
 
 namespace {
-
-RasterPixel* FirstRow(RasterBitmap& b, int r, ptrdiff_t& step)
-{
-    ptrdiff_t stride = b.Stride();
-    bool bottomUp = b.IsBottomUp();
-    step = bottomUp ? -stride : stride;
-    return b.Pixels() + (bottomUp ? ptrdiff_t(b.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-}
 
 template <int (*Formula)(int, int, int)>
 void FillChannels(RasterPixel* row, int count, int cb, int cg, int cr, int ca, int k)
@@ -57,8 +50,8 @@ void FillRectangle(RasterBitmap* dest, int x, int y, int width, int height, Rast
         return;
     }
     int count = int(w64), rows = int(h64);
-    ptrdiff_t step = 0;
-    RasterPixel* row = FirstRow(*dest, int(top), step) + left;
+    const ptrdiff_t step = BitmapRowStep(*dest);
+    RasterPixel* row = BitmapRow(*dest, int(top)) + left;
     int k = WeightFromAlpha(alpha);
     int op = mode & 0xFF;
     int cb = ChannelOf(colour, 0), cg = ChannelOf(colour, 1), cr = ChannelOf(colour, 2);
@@ -124,8 +117,8 @@ void ClearBitmap(RasterBitmap* bitmap)
         bitmap->Stride() <= 0) {
         return;
     }
-    ptrdiff_t step = 0;
-    RasterPixel* row = FirstRow(*bitmap, 0, step);
+    const ptrdiff_t step = BitmapRowStep(*bitmap);
+    RasterPixel* row = BitmapRow(*bitmap, 0);
     for (int r = 0; r < bitmap->Height(); ++r, row += step) {
         std::fill(row, row + bitmap->Width(), RasterPixel(0));
     }

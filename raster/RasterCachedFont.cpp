@@ -3,6 +3,7 @@
 #include "platform/DeviceContext.h"
 #include "platform/SystemFont.h"
 #include "platform/TextDraw.h"
+#include "raster/BitmapRows.h"
 #include "raster/BlendFormulas.h"
 #include "raster/BlendMode.h"
 #include "raster/Blit.h"
@@ -44,12 +45,6 @@ RasterSysBitmap& DirectScratch()
 {
     static RasterSysBitmap scratch;
     return scratch;
-}
-
-RasterPixel* RowOf(RasterBitmap& bitmap, int y)
-{
-    int row = bitmap.IsBottomUp() ? bitmap.Height() - 1 - y : y;
-    return bitmap.Pixels() + ptrdiff_t(row) * bitmap.Stride();
 }
 
 uint32_t GdiColour(RasterPixel c) { return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16); }
@@ -177,8 +172,8 @@ void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8
 {
     int flat = std::min(A, 256);
     // Row addresses once per glyph: the bitmap's properties are virtual calls.
-    RasterPixel* first = RowOf(bitmap, y) + x;
-    ptrdiff_t step = bitmap.IsBottomUp() ? -ptrdiff_t(bitmap.Stride()) : ptrdiff_t(bitmap.Stride());
+    RasterPixel* first = BitmapRow(bitmap, y) + x;
+    const ptrdiff_t step = BitmapRowStep(bitmap);
     for (int row = 0; row < h; ++row) {
         RasterPixel* d = first + row * step;
         const uint8_t* m = mask + ptrdiff_t(row) * stride;
@@ -335,7 +330,7 @@ bool RasterCachedFont::RenderGlyph(int code)
         uint8_t* m = masks.data() + start;
         bool invert = (flags & FontInvert) != 0;
         for (int y = 0; y < h; ++y) {
-            const RasterPixel* row = RowOf(scratch, y);
+            const RasterPixel* row = BitmapRow(scratch, y);
             for (int x = 0; x < w; ++x) {
                 int red = int((row[x] >> 16) & 0xFF);
                 m[y * w + x] = uint8_t(invert ? 255 - red : red);
