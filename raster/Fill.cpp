@@ -53,14 +53,18 @@ void FillRectangle(RasterBitmap* dest, int x, int y, int width, int height, Rast
     const ptrdiff_t step = BitmapRowStep(*dest);
     RasterPixel* row = BitmapRow(*dest, int(top)) + left;
     int k = WeightFromAlpha(alpha);
+    // A weight of 0 (alpha below 1/256) draws nothing in any mode; HSV adjust
+    // would otherwise rewrite every pixel.
+    if (k == 0) {
+        return;
+    }
     int op = mode & 0xFF;
     int cb = ChannelOf(colour, 0), cg = ChannelOf(colour, 1), cr = ChannelOf(colour, 2);
-    // The weight stands in for the source alpha. Beyond +-256 it is held there:
-    // add and dodge saturate the same way either way, and no product can overflow.
-    int ca = std::clamp(k, -256, 256);
+    // The weight itself is the source value of the alpha channel.
+    int ca = k;
 
     if (op == BlendModeCopy) {
-        if (k <= 0) {
+        if (k < 0) {
             return;
         }
         const RasterPixel half = (colour >> 1) & 0x7F7F7F7Fu;
