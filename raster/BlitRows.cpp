@@ -2,6 +2,8 @@
 
 #include "raster/BlendFormulas.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,6 +28,26 @@ void CopySourceAlphaOpaqueRowScalar(RasterPixel* dst, const RasterPixel* src, in
 {
     for (int i = 0; i < count; ++i) {
         dst[i] = CopySourceAlphaOpaquePixel(dst[i], src[i]);
+    }
+}
+
+// m = 0 leaves the pixel; the colour's alpha byte is 255.
+static inline RasterPixel CoverageCopyPixel(RasterPixel d, RasterPixel c, int m)
+{
+    if (m == 0) {
+        return d;
+    }
+    int a = 255 - m;
+    return PackChannels(ChannelOf(c, 0) + (ChannelOf(d, 0) - ChannelOf(c, 0)) * a / 256,
+                        ChannelOf(c, 1) + (ChannelOf(d, 1) - ChannelOf(c, 1)) * a / 256,
+                        ChannelOf(c, 2) + (ChannelOf(d, 2) - ChannelOf(c, 2)) * a / 256,
+                        255 + (ChannelOf(d, 3) - 255) * a / 256);
+}
+
+void CoverageCopyRowScalar(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        dst[i] = CoverageCopyPixel(dst[i], colour, coverage[i]);
     }
 }
 
@@ -67,24 +89,36 @@ void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
     AddScaledRowScalar(dst + i, src + i, count - i, k);
 }
 
-// Truncation toward zero of (d - s) * a / 256 is sign(d - s) * (|d - s| * a >> 8).
-// |d - s| is unpacked into the high byte of 16-bit lanes, so one unsigned high
-// multiply by a gives the shifted product; the sign is put back per byte.
-// Pixels with sa = 0 get a = 256, which reproduces d exactly and saves a select.
-static inline __m128i CopySourceAlphaOpaque4(__m128i d, __m128i s)
+// s + (d - s) * a / 256 on every byte of four pixels, a (0-256) per pixel in
+// both 16-bit halves of its lane. Truncation toward zero of (d - s) * a / 256
+// is sign(d - s) * (|d - s| * a >> 8): |d - s| is unpacked into the high byte
+// of 16-bit lanes, so one unsigned high multiply by a gives the shifted
+// product; the sign is put back per byte. a = 256 reproduces d exactly.
+static inline __m128i MixTowardSource4(__m128i d, __m128i s, __m128i a)
 {
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
     const __m128i zero = _mm_setzero_si128();
-    __m128i a = _mm_srli_epi32(_mm_andnot_si128(s, alphaMask), 24);
-    a = _mm_sub_epi32(a, _mm_cmpeq_epi32(_mm_and_si128(s, alphaMask), zero));
-    a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
     __m128i up = _mm_subs_epu8(d, s);
     __m128i difference = _mm_or_si128(up, _mm_subs_epu8(s, d));
     __m128i below = _mm_cmpeq_epi8(up, zero); // d <= s: subtract
     __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, difference), _mm_unpacklo_epi32(a, a));
     __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, difference), _mm_unpackhi_epi32(a, a));
     __m128i step = _mm_packus_epi16(lo, hi);
-    __m128i colour = _mm_add_epi8(s, _mm_sub_epi8(_mm_xor_si128(step, below), below));
+    return _mm_add_epi8(s, _mm_sub_epi8(_mm_xor_si128(step, below), below));
+}
+
+// a = 255 - v per 32-bit lane, 256 where v = 0 (untouched pixels, saving a select),
+// repeated in both 16-bit halves.
+static inline __m128i ComplementWeights(__m128i v)
+{
+    __m128i a = _mm_sub_epi32(_mm_set1_epi32(255), v);
+    a = _mm_sub_epi32(a, _mm_cmpeq_epi32(v, _mm_setzero_si128()));
+    return _mm_or_si128(a, _mm_slli_epi32(a, 16));
+}
+
+static inline __m128i CopySourceAlphaOpaque4(__m128i d, __m128i s)
+{
+    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
+    __m128i colour = MixTowardSource4(d, s, ComplementWeights(_mm_srli_epi32(s, 24)));
     __m128i alpha = _mm_adds_epu8(d, s);
     return _mm_or_si128(_mm_andnot_si128(alphaMask, colour), _mm_and_si128(alphaMask, alpha));
 }
@@ -112,7 +146,53 @@ void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int coun
         dst[i] = CopySourceAlphaOpaquePixel(dst[i], src[i]);
     }
 }
+void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
+{
+    const RasterPixel opaque = colour | 0xFF000000u;
+    const __m128i source = _mm_set1_epi32(int(opaque));
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        uint32_t four;
+        std::memcpy(&four, coverage + i, 4);
+        if (four == 0) {
+            continue; // most of a glyph cell is empty
+        }
+        if (four == 0xFFFFFFFFu) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), source);
+            continue;
+        }
+        __m128i m = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(four)), zero), zero);
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), MixTowardSource4(d, source, ComplementWeights(m)));
+    }
+    // Glyph rows are short: the last one to three pixels take the same vector
+    // step, gathered and scattered lane by lane (no partial stack copies).
+    int n = count - i;
+    if (n <= 0) {
+        return;
+    }
+    int m1 = n > 1 ? coverage[i + 1] : 0, m2 = n > 2 ? coverage[i + 2] : 0;
+    if ((coverage[i] | m1 | m2) == 0) {
+        return;
+    }
+    __m128i m = _mm_setr_epi32(coverage[i], m1, m2, 0);
+    __m128i d = _mm_setr_epi32(int(dst[i]), n > 1 ? int(dst[i + 1]) : 0, n > 2 ? int(dst[i + 2]) : 0, 0);
+    __m128i r = MixTowardSource4(d, source, ComplementWeights(m));
+    dst[i] = RasterPixel(_mm_cvtsi128_si32(r));
+    if (n > 1) {
+        dst[i + 1] = RasterPixel(_mm_cvtsi128_si32(_mm_srli_si128(r, 4)));
+    }
+    if (n > 2) {
+        dst[i + 2] = RasterPixel(_mm_cvtsi128_si32(_mm_srli_si128(r, 8)));
+    }
+}
 #else
+void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
+{
+    CoverageCopyRowScalar(dst, colour, coverage, count);
+}
+
 void CopySourceAlphaOpaqueRow(RasterPixel* dst, const RasterPixel* src, int count)
 {
     CopySourceAlphaOpaqueRowScalar(dst, src, count);

@@ -128,7 +128,9 @@ TEST(BlitBitmap, VectorSourceAlphaRowMatchesScalar)
         for (int sv = 0; sv < 256; ++sv) {
             for (size_t i = 0; i < src.size(); ++i) {
                 int dv = int(i & 0xFF);
-                src[i] = blendref::Join({sv, sv ^ 0x55, 255 - sv, sa});
+                // Groups of four mix the alpha under test with 0 and 255.
+                int alpha = i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : sa;
+                src[i] = blendref::Join({sv, sv ^ 0x55, 255 - sv, alpha});
                 scalar[i] = vector[i] = blendref::Join({dv, 255 - dv, dv * 7, dv});
             }
             CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
@@ -151,6 +153,32 @@ TEST(BlitBitmap, VectorAddRowMatchesScalar)
         AddScaledRow(vector.data(), src.data(), int(src.size()), k);
         ASSERT_EQ(scalar, vector) << "k " << k;
     }
+}
+
+TEST(BlitBitmap, VectorCoverageRowMatchesScalar)
+{
+    // Every coverage byte under every row length up to 11, so each tail
+    // length meets every byte.
+    std::mt19937 rng(11);
+    for (int count = 1; count <= 11; ++count) {
+        for (int start = 0; start < 256; ++start) {
+            std::vector<uint8_t> coverage(static_cast<size_t>(count));
+            std::vector<RasterPixel> scalar(static_cast<size_t>(count)), vector(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                coverage[size_t(i)] = uint8_t(i == 0 ? start : (i % 3 == 0 ? 0 : rng()));
+                scalar[size_t(i)] = vector[size_t(i)] = RasterPixel(rng());
+            }
+            RasterPixel colour = RasterPixel(rng());
+            CoverageCopyRowScalar(scalar.data(), colour, coverage.data(), count);
+            CoverageCopyRow(vector.data(), colour, coverage.data(), count);
+            ASSERT_EQ(scalar, vector) << "count " << count << " first byte " << start;
+        }
+    }
+    // Full coverage in whole groups of four stores the colour with alpha 255.
+    std::vector<uint8_t> full(8, 255);
+    std::vector<RasterPixel> row(8, 0x12345678u);
+    CoverageCopyRow(row.data(), 0x00ABCDEFu, full.data(), 8);
+    EXPECT_EQ(row, std::vector<RasterPixel>(8, 0xFFABCDEFu));
 }
 
 TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
