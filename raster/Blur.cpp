@@ -1,7 +1,7 @@
 #include "raster/Blur.h"
 
 #include "raster/BitmapRows.h"
-#include "raster/GlyphScratch.h"
+#include "raster/TextScratch.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <algorithm>
@@ -99,4 +99,8 @@ void BlurBitmapArea(RasterBitmap& bitmap, int width, int height)
     }
 }
 
-void BlurBitmap(int width, int height) { BlurBitmapArea(GlyphScratchBitmap(), width, height); }
+void BlurBitmap(int width, int height)
+{
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    BlurBitmapArea(GlyphScratchBitmap(), width, height);
+}

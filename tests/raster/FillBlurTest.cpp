@@ -3,7 +3,7 @@
 
 #include "raster/Blur.h"
 #include "raster/Fill.h"
-#include "raster/GlyphScratch.h"
+#include "raster/TextScratch.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +127,7 @@ TEST(BlurBitmap, MatchesReferenceIncludingWideRows)
 
 TEST(BlurBitmap, WorksOnTheGlyphScratchAndIgnoresThinAreas)
 {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     RasterSysBitmap& scratch = GlyphScratchBitmap();
     scratch.SetSize(9, 5);
     std::mt19937 rng(3);

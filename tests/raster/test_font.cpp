@@ -1,6 +1,10 @@
 #include "BlendReference.h"
 #include "FontTestSupport.h"
 
+#include "platform/DeviceContext.h"
+#include "raster/RasterSysBitmap.h"
+#include "raster/TextScratch.h"
+
 #include <gtest/gtest.h>
 #include <random>
 
@@ -219,6 +223,34 @@ TEST(RasterCachedFont, CompositingMatchesTheReferenceModel)
                             << "flags " << flags << " mode " << mode << " alpha " << alpha << " at " << x << "," << y;
                     }
                 }
+            }
+        }
+    }
+}
+
+// Every font renders into the one process-wide scratch, white on black, so
+// the scratch holds the last glyph rendered by whichever font.
+TEST(RasterCachedFont, GlyphsRenderIntoTheSharedScratch)
+{
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    RasterSysBitmap& scratch = GlyphScratchBitmap();
+    scratch.SetSize(0, 0);
+    auto small = MakeFont(0, 12);
+    EXPECT_GE(scratch.Width(), 256); // attaching a font prepares it
+    EXPECT_GE(scratch.Height(), 256);
+    ASSERT_NE(scratch.DeviceContext(), nullptr);
+    EXPECT_EQ(scratch.DeviceContext()->TextColor(), 0xFFFFFFu);
+    EXPECT_EQ(scratch.DeviceContext()->BkMode(), DeviceContext::Opaque);
+    EXPECT_EQ(scratch.DeviceContext()->BkColor(), 0u);
+    auto large = MakeFont(0, 30);
+    for (RasterCachedFont* font : {small.get(), large.get()}) {
+        ASSERT_TRUE(font->RenderGlyph('H'));
+        const GlyphRecord g = *font->FindGlyph('H');
+        const uint8_t* mask = font->MaskOf(g);
+        for (int y = 0; y < g.height; ++y) {
+            for (int x = 0; x < g.width; ++x) {
+                RasterPixel p = PixelAt(scratch, x, y);
+                EXPECT_EQ(int((p >> 16) & 0xFF), mask[y * g.width + x]) << x << "," << y;
             }
         }
     }
