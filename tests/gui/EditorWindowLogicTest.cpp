@@ -60,9 +60,10 @@ TEST(WindowEntry, TimerAndPressDecisionsFollowTheState)
     EXPECT_EQ(DecideEntryTick(true, EntryUpdate), EntryTickAction::ResetState);
     EXPECT_EQ(DecideEntryTick(true, EntryCancel), EntryTickAction::Cancel);
     EXPECT_EQ(DecideEntryTick(true, EntryCommit), EntryTickAction::Commit);
-    EXPECT_TRUE(PressOnlyCancelsEntry(true, EntryEditing));
-    EXPECT_FALSE(PressOnlyCancelsEntry(true, EntryUpdate));
-    EXPECT_FALSE(PressOnlyCancelsEntry(false, EntryEditing));
+    EXPECT_TRUE(EntryFieldIsEditing(true, EntryEditing));
+    EXPECT_FALSE(EntryFieldIsEditing(true, EntryUpdate));
+    EXPECT_FALSE(EntryFieldIsEditing(true, EntryCancel));
+    EXPECT_FALSE(EntryFieldIsEditing(false, EntryEditing));
     EXPECT_EQ(RedrawPeriodMs(25), 40);
     EXPECT_EQ(RedrawPeriodMs(30), 33);
     EXPECT_EQ(RedrawPeriodMs(0), 0);
