@@ -129,3 +129,10 @@ TEST(EditorCacheThreads, SharedFontDrawsEachEditorsColour)
     EXPECT_EQ(wrongRed, 0);
     EXPECT_EQ(wrongBlue, 0);
 }
+
+// Pango loads the font configuration on a thread of its own ("[pango] FcInit")
+// and hands it over with GLib's locks, which ThreadSanitizer does not see.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libfontconfig.so\n";
+}
