@@ -70,6 +70,15 @@ EditorKey EditorKeyFromKeyval(uint32_t keyval)
     return KeyNone;
 }
 
+EditorKey EditorKeyFromLevels(uint32_t plainKeyval, uint32_t shiftedKeyval)
+{
+    EditorKey key = EditorKeyFromKeyval(plainKeyval);
+    if (key == KeyNone && shiftedKeyval >= '0' && shiftedKeyval <= '9') {
+        key = static_cast<EditorKey>(KeyDigit0 + static_cast<int>(shiftedKeyval - '0'));
+    }
+    return key;
+}
+
 double ParseEnteredValue(const char* text, const IParameter& parameter)
 {
     if (!text) {

@@ -66,6 +66,11 @@ private:
 // the keypad included, is KeyNone and goes on to the top-level window.
 EditorKey EditorKeyFromKeyval(uint32_t keyval);
 
+// The key of a hardware key from the symbols of its first two levels: the
+// plain symbol as above, or else a digit on the shifted level, where layouts
+// such as AZERTY keep the top row's digits (its "1" key gives "&" plain).
+EditorKey EditorKeyFromLevels(uint32_t plainKeyval, uint32_t shiftedKeyval);
+
 // Plain value of a committed text for the parameter: choices and toggles
 // match the display texts exactly (0 when none does), every other type reads
 // a decimal number (0 when there is none), sign-inverted for negateDisplay.

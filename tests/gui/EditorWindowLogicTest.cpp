@@ -52,6 +52,16 @@ TEST(WindowKeys, MapsSpaceArrowsDigitsAndLettersOnly)
     }
 }
 
+TEST(WindowKeys, ShiftedDigitsCountWhereThePlainLevelHasNone)
+{
+    EXPECT_EQ(EditorKeyFromLevels('1', '!'), KeyDigit0 + 1); // QWERTY
+    EXPECT_EQ(EditorKeyFromLevels('&', '1'), KeyDigit0 + 1); // AZERTY
+    EXPECT_EQ(EditorKeyFromLevels(0xe9, '2'), KeyDigit0 + 2); // AZERTY e acute
+    EXPECT_EQ(EditorKeyFromLevels('a', 'A'), KeyLetterA);
+    EXPECT_EQ(EditorKeyFromLevels(';', ':'), KeyNone);
+    EXPECT_EQ(EditorKeyFromLevels(0xffbe, 0xffbe), KeyNone); // F1
+}
+
 TEST(WindowEntry, TimerAndPressDecisionsFollowTheState)
 {
     EXPECT_EQ(DecideEntryTick(false, EntryCommit), EntryTickAction::CheckRedraw);
