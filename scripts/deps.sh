@@ -22,4 +22,4 @@ SNARLBOX_BUILD_DEPS=(build-essential cmake pkg-config git
   librtaudio-dev librtmidi-dev libgtk-3-dev libpng-dev zlib1g-dev
   fonts-dejavu-core)
 SNARLBOX_TEST_DEPS=(libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
-  jackd2 libjack-jackd2-dev xvfb xauth xdotool imagemagick clang libclang-rt-14-dev)
+  jackd2 libjack-jackd2-dev xvfb xauth xdotool x11-xkb-utils imagemagick clang libclang-rt-14-dev)
