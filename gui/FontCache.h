@@ -23,7 +23,8 @@ public:
     // Takes ownership; returns the font.
     RasterCachedFont* Add(int32_t size, int32_t orientation, int32_t style, const char* face,
                           std::unique_ptr<RasterCachedFont> font);
-    // Deletes every font (program end, or a test that wants a clean cache).
+    // Deletes every font (program end, or a test that wants a clean cache);
+    // styles that kept one must not draw afterwards.
     void Clear();
 
     ~FontCache();

@@ -263,7 +263,12 @@ TEST(RasterCachedFont, GlyphsRenderIntoTheSharedScratch)
 TEST(RasterFontThreads, FontsOnTwoThreadsRenderTheirOwnMasks)
 {
     auto render = [](int height, std::vector<std::vector<uint8_t>>& masks) {
-        auto font = MakeFont(0, height);
+        std::unique_ptr<RasterCachedFont> font;
+        {
+            // Fonts are made under the text lock, as the editor makes them.
+            std::lock_guard<std::recursive_mutex> hold(TextLock());
+            font = MakeFont(0, height);
+        }
         for (int code = 0x100; code < 0x180; ++code) {
             masks.push_back(MaskBytes(*font, code));
         }
