@@ -1,6 +1,6 @@
 #include "raster/Blur.h"
 
-#include "raster/BitmapRows.h"
+#include "raster/BitmapLayout.h"
 #include "raster/TextScratch.h"
 #include "raster/RasterSysBitmap.h"
 
@@ -54,7 +54,8 @@ void BlurBitmapArea(RasterBitmap& bitmap, int width, int height)
         onHeap.reset(new (std::nothrow) RasterPixel[size_t(width) * 2]);
         lines = onHeap.get();
     }
-    auto rowAt = [&](int r) { return BitmapRow(bitmap, r); };
+    const BitmapLayout layout = BitmapLayout::Of(bitmap);
+    auto rowAt = [&](int r) { return layout.Row(r); };
     if (lines == nullptr) {
         // No room for saved rows: a three-pixel window keeps the current row's
         // old values, and the row above is read as it is now (already blurred).

@@ -1,6 +1,6 @@
 #include "raster/Fill.h"
 
-#include "raster/BitmapRows.h"
+#include "raster/BitmapLayout.h"
 #include "raster/BlendFormulas.h"
 #include "raster/RasterBitmap.h"
 
@@ -50,8 +50,9 @@ void FillRectangle(RasterBitmap* dest, int x, int y, int width, int height, Rast
         return;
     }
     int count = int(w64), rows = int(h64);
-    const ptrdiff_t step = BitmapRowStep(*dest);
-    RasterPixel* row = BitmapRow(*dest, int(top)) + left;
+    const BitmapLayout layout = BitmapLayout::Of(*dest);
+    const ptrdiff_t step = layout.Step();
+    RasterPixel* row = layout.Row(int(top)) + left;
     int k = WeightFromAlpha(alpha);
     // A weight of 0 (alpha below 1/256) draws nothing in any mode; HSV adjust
     // would otherwise rewrite every pixel.
@@ -121,8 +122,9 @@ void ClearBitmap(RasterBitmap* bitmap)
         bitmap->Stride() <= 0) {
         return;
     }
-    const ptrdiff_t step = BitmapRowStep(*bitmap);
-    RasterPixel* row = BitmapRow(*bitmap, 0);
+    const BitmapLayout layout = BitmapLayout::Of(*bitmap);
+    const ptrdiff_t step = layout.Step();
+    RasterPixel* row = layout.Row(0);
     for (int r = 0; r < bitmap->Height(); ++r, row += step) {
         std::fill(row, row + bitmap->Width(), RasterPixel(0));
     }

@@ -1,7 +1,7 @@
 #include "raster/PngDecoder.h"
 
 #include "platform/Resources.h"
-#include "raster/BitmapRows.h"
+#include "raster/BitmapLayout.h"
 #include "raster/ImageLoaderEntry.h"
 #include "raster/RasterMemBitmap.h"
 
@@ -132,8 +132,9 @@ bool ReadImage(DecodeState& state)
     if (state.rows == nullptr) {
         return false;
     }
+    const BitmapLayout layout = BitmapLayout::Of(*bitmap);
     for (png_uint_32 y = 0; y < height; ++y) {
-        state.rows[y] = reinterpret_cast<png_bytep>(BitmapRow(*bitmap, int(y)));
+        state.rows[y] = reinterpret_cast<png_bytep>(layout.Row(int(y)));
     }
     png_read_image(state.png, state.rows);
     state.result = bitmap;

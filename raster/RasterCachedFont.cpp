@@ -3,7 +3,7 @@
 #include "platform/DeviceContext.h"
 #include "platform/SystemFont.h"
 #include "platform/TextDraw.h"
-#include "raster/BitmapRows.h"
+#include "raster/BitmapLayout.h"
 #include "raster/BlendFormulas.h"
 #include "raster/BlendMode.h"
 #include "raster/BlitRows.h"
@@ -170,8 +170,9 @@ void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8
 {
     int flat = std::min(A, 256);
     // Row addresses once per glyph: the bitmap's properties are virtual calls.
-    RasterPixel* first = BitmapRow(bitmap, y) + x;
-    const ptrdiff_t step = BitmapRowStep(bitmap);
+    const BitmapLayout layout = BitmapLayout::Of(bitmap);
+    RasterPixel* first = layout.Row(y) + x;
+    const ptrdiff_t step = layout.Step();
     if (op == BlendModeCopy && kind == 0 && A == 256) {
         // Plain text at full alpha, the editor's every label: a vector row.
         for (int row = 0; row < h; ++row) {
@@ -384,8 +385,9 @@ bool RasterCachedFont::RenderGlyph(int code)
         masks.resize(need);
         uint8_t* m = masks.data() + start;
         bool invert = (flags & FontInvert) != 0;
+        const BitmapLayout scratchLayout = BitmapLayout::Of(scratch);
         for (int y = 0; y < h; ++y) {
-            const RasterPixel* row = BitmapRow(scratch, y);
+            const RasterPixel* row = scratchLayout.Row(y);
             for (int x = 0; x < w; ++x) {
                 int red = int((row[x] >> 16) & 0xFF);
                 m[y * w + x] = uint8_t(invert ? 255 - red : red);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -121,21 +122,60 @@ TEST(BlitBitmap, ChannelCopy)
     EXPECT_EQ(BlitOne(0xABCDEF12u, 0x11223344u, 0.1f, 0xFE), 0xCD223344u); // red into alpha
 }
 
+namespace {
+
+// Every vector form of a row the processor runs, beside its scalar reference.
+std::vector<std::pair<const char*, PixelRowFunction>> VectorForms(PixelRowFunction sse2, PixelRowFunction avx2,
+                                                                   PixelRowFunction chosen)
+{
+    std::vector<std::pair<const char*, PixelRowFunction>> forms{{"chosen", chosen}};
+    if (sse2 != nullptr) {
+        forms.emplace_back("sse2", sse2);
+    }
+    if (avx2 != nullptr && RowsHaveAvx2()) {
+        forms.emplace_back("avx2", avx2);
+    }
+    return forms;
+}
+
+#if defined(__SSE2__)
+constexpr PixelRowFunction kCopySse2 = CopySourceAlphaOpaqueRowSse2, kAddSse2 = AddSaturatedRowSse2;
+#else
+constexpr PixelRowFunction kCopySse2 = nullptr, kAddSse2 = nullptr;
+#endif
+#if defined(SNARLBOX_ROWS_AVX2)
+constexpr PixelRowFunction kCopyAvx2 = CopySourceAlphaOpaqueRowAvx2, kAddAvx2 = AddSaturatedRowAvx2;
+#else
+constexpr PixelRowFunction kCopyAvx2 = nullptr, kAddAvx2 = nullptr;
+#endif
+
+} // namespace
+
 TEST(BlitBitmap, VectorSourceAlphaRowMatchesScalar)
 {
+    // 259 pixels: whole groups of four and eight, then a tail of three.
     std::vector<RasterPixel> src(256 + 3), scalar(src.size()), vector(src.size());
-    for (int sa = 0; sa < 256; ++sa) {
-        for (int sv = 0; sv < 256; ++sv) {
-            for (size_t i = 0; i < src.size(); ++i) {
-                int dv = int(i & 0xFF);
-                // Groups of four mix the alpha under test with 0 and 255.
-                int alpha = i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : sa;
-                src[i] = blendref::Join({sv, sv ^ 0x55, 255 - sv, alpha});
-                scalar[i] = vector[i] = blendref::Join({dv, 255 - dv, dv * 7, dv});
+    for (auto [name, form] : VectorForms(kCopySse2, kCopyAvx2, CopySourceAlphaOpaqueRow)) {
+        for (int sa = 0; sa < 256; ++sa) {
+            for (int sv = 0; sv < 256; sv += name[0] == 'c' ? 1 : 5) {
+                for (size_t i = 0; i < src.size(); ++i) {
+                    int dv = int(i & 0xFF);
+                    // Groups mix the alpha under test with 0 and 255.
+                    int alpha = i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : sa;
+                    src[i] = blendref::Join({sv, sv ^ 0x55, 255 - sv, alpha});
+                    scalar[i] = vector[i] = blendref::Join({dv, 255 - dv, dv * 7, dv});
+                }
+                CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
+                form(vector.data(), src.data(), int(src.size()));
+                ASSERT_EQ(scalar, vector) << name << " sa " << sa << " s " << sv;
             }
-            CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
-            CopySourceAlphaOpaqueRow(vector.data(), src.data(), int(src.size()));
-            ASSERT_EQ(scalar, vector) << "sa " << sa << " s " << sv;
+        }
+        // Every tail length, and nothing written past the row.
+        for (int count = 0; count <= 17; ++count) {
+            std::vector<RasterPixel> s(20, 0x80FF8040u), a(20, 0x12345678u), b(20, 0x12345678u);
+            CopySourceAlphaOpaqueRowScalar(a.data(), s.data(), count);
+            form(b.data(), s.data(), count);
+            ASSERT_EQ(a, b) << name << " count " << count;
         }
     }
 }
@@ -152,6 +192,19 @@ TEST(BlitBitmap, VectorAddRowMatchesScalar)
         AddScaledRowScalar(scalar.data(), src.data(), int(src.size()), k);
         AddScaledRow(vector.data(), src.data(), int(src.size()), k);
         ASSERT_EQ(scalar, vector) << "k " << k;
+    }
+    // The full-weight forms on every row length up to 70, nothing written past it.
+    for (auto [name, form] : VectorForms(kAddSse2, kAddAvx2, AddSaturatedRow)) {
+        for (int count = 0; count <= 70; ++count) {
+            std::vector<RasterPixel> s(72), a(72), b(72);
+            for (size_t i = 0; i < s.size(); ++i) {
+                s[i] = RasterPixel(rng());
+                a[i] = b[i] = RasterPixel(rng());
+            }
+            AddScaledRowScalar(a.data(), s.data(), count, 256);
+            form(b.data(), s.data(), count);
+            ASSERT_EQ(a, b) << name << " count " << count;
+        }
     }
 }
 
