@@ -238,8 +238,8 @@ TEST(RasterCachedFont, GlyphsRenderIntoTheSharedScratch)
     RasterSysBitmap& scratch = GlyphScratchBitmap();
     scratch.SetSize(0, 0);
     auto small = MakeFont(0, 12);
-    EXPECT_GE(scratch.Width(), 256); // attaching a font prepares it
-    EXPECT_GE(scratch.Height(), 256);
+    ASSERT_GE(scratch.Width(), 256); // attaching a font prepares it
+    ASSERT_GE(scratch.Height(), 256);
     ASSERT_NE(scratch.DeviceContext(), nullptr);
     EXPECT_EQ(scratch.DeviceContext()->TextColor(), 0xFFFFFFu);
     EXPECT_EQ(scratch.DeviceContext()->BkMode(), DeviceContext::Opaque);
@@ -249,6 +249,8 @@ TEST(RasterCachedFont, GlyphsRenderIntoTheSharedScratch)
         ASSERT_TRUE(font->RenderGlyph('H'));
         const GlyphRecord g = *font->FindGlyph('H');
         const uint8_t* mask = font->MaskOf(g);
+        ASSERT_GE(scratch.Width(), g.width);
+        ASSERT_GE(scratch.Height(), g.height);
         for (int y = 0; y < g.height; ++y) {
             for (int x = 0; x < g.width; ++x) {
                 RasterPixel p = PixelAt(scratch, x, y);
