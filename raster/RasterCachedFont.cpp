@@ -260,29 +260,29 @@ void RasterCachedFont::ResetCache()
     std::vector<uint8_t>().swap(masks);
 }
 
-RasterPixel RasterCachedFont::SetForegroundColor(RasterPixel colour)
+namespace {
+
+// One field of a shared font, read or replaced under the text lock.
+template <class T>
+T ExchangeLocked(T& field, T value)
 {
     std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return std::exchange(textColour, colour);
+    return std::exchange(field, value);
 }
 
-RasterPixel RasterCachedFont::SetBackgroundColor(RasterPixel colour)
+template <class T>
+T ReadLocked(const T& field)
 {
     std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return std::exchange(backgroundColour, colour);
+    return field;
 }
 
-RasterPixel RasterCachedFont::SetOutlineColor(RasterPixel colour)
-{
-    std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return std::exchange(outlineColour, colour);
-}
+} // namespace
 
-int RasterCachedFont::SetBackgroundMode(int mode)
-{
-    std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return std::exchange(backgroundMode, mode);
-}
+RasterPixel RasterCachedFont::SetForegroundColor(RasterPixel colour) { return ExchangeLocked(textColour, colour); }
+RasterPixel RasterCachedFont::SetBackgroundColor(RasterPixel colour) { return ExchangeLocked(backgroundColour, colour); }
+RasterPixel RasterCachedFont::SetOutlineColor(RasterPixel colour) { return ExchangeLocked(outlineColour, colour); }
+int RasterCachedFont::SetBackgroundMode(int mode) { return ExchangeLocked(backgroundMode, mode); }
 
 void RasterCachedFont::SetBlend(int mode, float newAlpha)
 {
@@ -291,23 +291,9 @@ void RasterCachedFont::SetBlend(int mode, float newAlpha)
     alpha = newAlpha;
 }
 
-RasterPixel RasterCachedFont::ForegroundColor() const
-{
-    std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return textColour;
-}
-
-::SystemFont* RasterCachedFont::SystemFont() const
-{
-    std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return systemFont;
-}
-
-int RasterCachedFont::LineHeight() const
-{
-    std::lock_guard<std::recursive_mutex> hold(TextLock());
-    return lineHeight;
-}
+RasterPixel RasterCachedFont::ForegroundColor() const { return ReadLocked(textColour); }
+::SystemFont* RasterCachedFont::SystemFont() const { return ReadLocked(systemFont); }
+int RasterCachedFont::LineHeight() const { return ReadLocked(lineHeight); }
 
 GlyphRecord* RasterCachedFont::FindRecord(int code)
 {

@@ -20,15 +20,6 @@ constexpr RasterPixel kSource = 0xC8503010u;
 // Destination 0x80C86432: B 50, G 100, R 200, A 128.
 constexpr RasterPixel kDest = 0x80C86432u;
 
-RasterPixel BlitOne(RasterPixel s, RasterPixel d, float alpha, int mode)
-{
-    TestBitmap src(1, 1, 1, false), dest(1, 1, 1, false);
-    src.At(0, 0) = s;
-    dest.At(0, 0) = d;
-    BlitBitmap(&dest, &src, 0, 0, nullptr, alpha, mode);
-    return dest.At(0, 0);
-}
-
 RasterPixel FillOne(RasterPixel colour, RasterPixel d, float alpha, int mode)
 {
     TestBitmap dest(3, 1, 3, false);

@@ -42,15 +42,6 @@ void ReferenceBlit(TestBitmap& dest, TestBitmap& src, int dstX, int dstY, const 
     }
 }
 
-RasterPixel BlitOne(RasterPixel s, RasterPixel d, float alpha, int mode)
-{
-    TestBitmap src(1, 1, 1, false), dest(1, 1, 1, false);
-    src.At(0, 0) = s;
-    dest.At(0, 0) = d;
-    BlitBitmap(&dest, &src, 0, 0, nullptr, alpha, mode);
-    return dest.At(0, 0);
-}
-
 } // namespace
 
 TEST(BlitBitmap, ClipsSourceRectangleAndDestination)
