@@ -667,21 +667,41 @@ TEST_F(EditorWindowGtk, SaveDialogOpensInTheFolderOfTheName)
     ASSERT_NE(folder, nullptr);
     std::string shownFolder;
     std::string shownName;
-    RunLater(300, [&] {
-        GList* all = gtk_window_list_toplevels();
-        for (GList* l = all; l; l = l->next) {
-            if (GTK_IS_FILE_CHOOSER_DIALOG(l->data)) {
-                gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(l->data));
-                shownFolder = current ? current : "";
-                g_free(current);
-                gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(l->data));
-                shownName = name ? name : "";
-                g_free(name);
-                gtk_dialog_response(GTK_DIALOG(l->data), GTK_RESPONSE_CANCEL);
+    // The chooser takes its folder in the background: look until it has one
+    // (or five seconds have passed), then cancel.
+    struct Watch {
+        std::string* folder;
+        std::string* name;
+        std::chrono::steady_clock::time_point giveUp;
+    } watch{&shownFolder, &shownName, std::chrono::steady_clock::now() + std::chrono::seconds(5)};
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* w = static_cast<Watch*>(data);
+            GtkWidget* dialog = nullptr;
+            GList* all = gtk_window_list_toplevels();
+            for (GList* l = all; l; l = l->next) {
+                if (GTK_IS_FILE_CHOOSER_DIALOG(l->data)) {
+                    dialog = GTK_WIDGET(l->data);
+                }
             }
-        }
-        g_list_free(all);
-    });
+            g_list_free(all);
+            if (!dialog) {
+                return G_SOURCE_CONTINUE;
+            }
+            gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
+            if (!current && std::chrono::steady_clock::now() < w->giveUp) {
+                return G_SOURCE_CONTINUE;
+            }
+            *w->folder = current ? current : "";
+            g_free(current);
+            gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(dialog));
+            *w->name = name ? name : "";
+            g_free(name);
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
+        },
+        &watch);
     std::string name = std::string(folder) + "/preset.fxp";
     std::string directory; // empty: the desktop, unless the name has a folder
     editor->ChooseFile(name, 1, directory, "fxp");
