@@ -176,10 +176,9 @@ void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
     AddScaledRowScalar(dst + i, src + i, count - i, k);
 }
 
-void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
+// One glyph row; source is the colour with alpha 255 in every lane.
+static inline void CoverageCopyRow4(RasterPixel* dst, __m128i source, const uint8_t* coverage, int count)
 {
-    const RasterPixel opaque = colour | 0xFF000000u;
-    const __m128i source = _mm_set1_epi32(int(opaque));
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -217,6 +216,20 @@ void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* covera
         dst[i + 2] = RasterPixel(_mm_cvtsi128_si32(_mm_srli_si128(r, 8)));
     }
 }
+
+void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
+{
+    CoverageCopyRow4(dst, _mm_set1_epi32(int(colour | 0xFF000000u)), coverage, count);
+}
+
+void CoverageCopyRows(RasterPixel* dst, ptrdiff_t dstStep, RasterPixel colour, const uint8_t* coverage,
+                      ptrdiff_t coverageStride, int width, int height)
+{
+    const __m128i source = _mm_set1_epi32(int(colour | 0xFF000000u));
+    for (int row = 0; row < height; ++row, dst += dstStep, coverage += coverageStride) {
+        CoverageCopyRow4(dst, source, coverage, width);
+    }
+}
 #else
 void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
 {
@@ -226,6 +239,14 @@ void AddScaledRow(RasterPixel* dst, const RasterPixel* src, int count, int k)
 void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count)
 {
     CoverageCopyRowScalar(dst, colour, coverage, count);
+}
+
+void CoverageCopyRows(RasterPixel* dst, ptrdiff_t dstStep, RasterPixel colour, const uint8_t* coverage,
+                      ptrdiff_t coverageStride, int width, int height)
+{
+    for (int row = 0; row < height; ++row, dst += dstStep, coverage += coverageStride) {
+        CoverageCopyRowScalar(dst, colour, coverage, width);
+    }
 }
 #endif
 

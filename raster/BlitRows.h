@@ -2,6 +2,7 @@
 
 #include "raster/RasterPixel.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // Row kernels of the hottest compositing steps. Each has a scalar reference
@@ -26,6 +27,10 @@ void AddSaturatedRow(RasterPixel* dst, const RasterPixel* src, int count);
 // colour with alpha 255; pixels with m = 0 untouched, m = 255 become c.
 void CoverageCopyRowScalar(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count);
 void CoverageCopyRow(RasterPixel* dst, RasterPixel colour, const uint8_t* coverage, int count);
+// The same over a whole glyph cell: height rows, dstStep and coverageStride
+// apart (in pixels and bytes).
+void CoverageCopyRows(RasterPixel* dst, ptrdiff_t dstStep, RasterPixel colour, const uint8_t* coverage,
+                      ptrdiff_t coverageStride, int width, int height);
 
 // The vector forms one by one, so tests can hold each to its reference.
 #if defined(__SSE2__)

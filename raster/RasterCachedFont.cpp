@@ -174,10 +174,8 @@ void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8
     RasterPixel* first = layout.Row(y) + x;
     const ptrdiff_t step = layout.Step();
     if (op == BlendModeCopy && kind == 0 && A == 256) {
-        // Plain text at full alpha, the editor's every label: a vector row.
-        for (int row = 0; row < h; ++row) {
-            CoverageCopyRow(first + row * step, text, mask + ptrdiff_t(row) * stride, w);
-        }
+        // Plain text at full alpha, the editor's every label: vector rows.
+        CoverageCopyRows(first, step, text, mask, stride, w, h);
         return;
     }
     for (int row = 0; row < h; ++row) {

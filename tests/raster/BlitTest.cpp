@@ -218,6 +218,21 @@ TEST(BlitBitmap, VectorCoverageRowMatchesScalar)
             ASSERT_EQ(scalar, vector) << "count " << count << " first byte " << start;
         }
     }
+    // A whole cell: rows a stride apart, each as the row form leaves it.
+    std::vector<uint8_t> cell(5 * 9);
+    std::vector<RasterPixel> rows(5 * 12), expected;
+    for (uint8_t& m : cell) {
+        m = uint8_t(rng() % 3 == 0 ? 0 : rng());
+    }
+    for (RasterPixel& p : rows) {
+        p = RasterPixel(rng());
+    }
+    expected = rows;
+    for (int r = 0; r < 5; ++r) {
+        CoverageCopyRowScalar(expected.data() + r * 12, 0x00336699u, cell.data() + r * 9, 7);
+    }
+    CoverageCopyRows(rows.data(), 12, 0x00336699u, cell.data(), 9, 7, 5);
+    EXPECT_EQ(rows, expected);
     // Full coverage in whole groups of four stores the colour with alpha 255.
     std::vector<uint8_t> full(8, 255);
     std::vector<RasterPixel> row(8, 0x12345678u);
