@@ -245,6 +245,15 @@ TEST(BlendByHand, FillCopy)
     EXPECT_EQ(FillOne(kSource, kDest, 100.0f / 256, 0), 0x75994F24u);
     // k 384: B, G, R as the blit (255, 22, 20); A 384 + (128 - 384) * -128 / 256 = 512 -> low 8 bits 0
     EXPECT_EQ(FillOne(kSource, kDest, 1.5f, 0), 0x001416FFu);
+    // The quarter weights sum halves and quarters of each byte, each rounded down:
+    // k 128: c / 2 + d / 2: B 8 + 25 = 33; G 24 + 50 = 74; R 40 + 100 = 140; A 100 + 64 = 164
+    EXPECT_EQ(FillOne(kSource, kDest, 0.5f, 0), 0xA48C4A21u);
+    // k 64: d / 2 + c / 4 + d / 4: B 25 + 4 + 12 = 41; G 50 + 12 + 25 = 87; R 100 + 20 + 50 = 170;
+    // A 64 + 50 + 32 = 146
+    EXPECT_EQ(FillOne(kSource, kDest, 0.25f, 0), 0x92AA5729u);
+    // k 192: c / 4 + d / 4 + c / 2: B 4 + 12 + 8 = 24; G 12 + 25 + 24 = 61; R 20 + 50 + 40 = 110;
+    // A 50 + 32 + 100 = 182
+    EXPECT_EQ(FillOne(kSource, kDest, 0.75f, 0), 0xB66E3D18u);
     EXPECT_EQ(FillOne(kSource, kDest, -0.5f, 0), kDest);
     // Source-alpha bit: alpha 1.0 * 200 / 255 gives k 200: s + (d - s) * 56 / 256:
     // B 16 + 7 = 23; G 48 + 11 = 59; R 80 + 26 = 106; A 200 + (-72 * 56 / 256 = -15) = 185
