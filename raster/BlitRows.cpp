@@ -281,16 +281,26 @@ SNARLBOX_AVX2 static inline __m256i CopySourceAlphaOpaque8(__m256i d, __m256i s)
     return _mm256_blendv_epi8(colour, alpha, alphaMask);
 }
 
-// Lanes below n set: the mask of the last one to seven pixels of a row, so
+// Lanes below n set: the mask of a row shorter than eight pixels, so
 // nothing beyond the row is read or written.
 SNARLBOX_AVX2 static inline __m256i FirstLanes(int n)
 {
     return _mm256_cmpgt_epi32(_mm256_set1_epi32(n), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
 }
 
+// Rows of eight or more pixels end with the row's last eight, worked out
+// from their values before the row is touched and stored after it: where
+// that overlaps pixels already done, it writes what they already hold.
+// Shorter rows go under a lane mask.
+
 SNARLBOX_AVX2 void CopySourceAlphaOpaqueRowAvx2(RasterPixel* dst, const RasterPixel* src, int count)
 {
     const __m256i alphaMask = _mm256_set1_epi32(int(0xFF000000u));
+    __m256i last = _mm256_setzero_si256();
+    if (count >= 8 && count % 8 != 0) {
+        last = CopySourceAlphaOpaque8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + count - 8)),
+                                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + count - 8)));
+    }
     int i = 0;
     for (; i + 8 <= count; i += 8) {
         __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
@@ -305,7 +315,9 @@ SNARLBOX_AVX2 void CopySourceAlphaOpaqueRowAvx2(RasterPixel* dst, const RasterPi
         __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), CopySourceAlphaOpaque8(d, s));
     }
-    if (i < count) {
+    if (i < count && count >= 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + count - 8), last);
+    } else if (i < count) {
         const __m256i mask = FirstLanes(count - i);
         auto* d = reinterpret_cast<int*>(dst + i);
         // Lanes beyond the row load as 0: alpha 0, which leaves them alone.
@@ -316,6 +328,11 @@ SNARLBOX_AVX2 void CopySourceAlphaOpaqueRowAvx2(RasterPixel* dst, const RasterPi
 
 SNARLBOX_AVX2 void AddSaturatedRowAvx2(RasterPixel* dst, const RasterPixel* src, int count)
 {
+    __m256i last = _mm256_setzero_si256();
+    if (count >= 8 && count % 8 != 0) {
+        last = _mm256_adds_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + count - 8)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + count - 8)));
+    }
     int i = 0;
     for (; i + 32 <= count; i += 32) {
         auto* d = reinterpret_cast<__m256i*>(dst + i);
@@ -334,7 +351,9 @@ SNARLBOX_AVX2 void AddSaturatedRowAvx2(RasterPixel* dst, const RasterPixel* src,
         _mm256_storeu_si256(
             d, _mm256_adds_epu8(_mm256_loadu_si256(d), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i))));
     }
-    if (i < count) {
+    if (i < count && count >= 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + count - 8), last);
+    } else if (i < count) {
         const __m256i mask = FirstLanes(count - i);
         auto* d = reinterpret_cast<int*>(dst + i);
         __m256i sum = _mm256_adds_epu8(_mm256_maskload_epi32(d, mask),
