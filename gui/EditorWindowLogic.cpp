@@ -1,6 +1,7 @@
 #include "gui/EditorWindowLogic.h"
 
 #include "core/IParameter.h"
+#include "gui/IControl.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -23,7 +24,7 @@ EntryTickAction DecideEntryTick(bool fieldOpen, int32_t entryState)
     return EntryTickAction::ResetState;
 }
 
-bool PressOnlyCancelsEntry(bool fieldOpen, int32_t entryState)
+bool EntryFieldIsEditing(bool fieldOpen, int32_t entryState)
 {
     return fieldOpen && entryState == EntryEditing;
 }
@@ -69,6 +70,15 @@ EditorKey EditorKeyFromKeyval(uint32_t keyval)
     return KeyNone;
 }
 
+EditorKey EditorKeyFromLevels(uint32_t plainKeyval, uint32_t shiftedKeyval)
+{
+    EditorKey key = EditorKeyFromKeyval(plainKeyval);
+    if (key == KeyNone && shiftedKeyval >= '0' && shiftedKeyval <= '9') {
+        key = static_cast<EditorKey>(KeyDigit0 + static_cast<int>(shiftedKeyval - '0'));
+    }
+    return key;
+}
+
 double ParseEnteredValue(const char* text, const IParameter& parameter)
 {
     if (!text) {
@@ -88,6 +98,16 @@ double ParseEnteredValue(const char* text, const IParameter& parameter)
         v = 0.0;
     }
     return parameter.negateDisplay ? -v : v;
+}
+
+void CommitEnteredText(IControl& control, IParameter* parameter, const char* text)
+{
+    const std::string limited = LimitEntryText(text);
+    if (parameter != nullptr) {
+        control.TakeEnteredValue(parameter->ToNormalized(ParseEnteredValue(limited.c_str(), *parameter)));
+    } else {
+        control.TakeEnteredText(limited.c_str());
+    }
 }
 
 bool AcceptEntryCharacter(uint32_t c, const IParameter* parameter)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+class IControl;
 class IParameter;
 
 // The decisions of the editor window that need no display: entry states,
@@ -31,9 +32,10 @@ enum class EntryTickAction {
 };
 EntryTickAction DecideEntryTick(bool fieldOpen, int32_t entryState);
 
-// A button press in the editor while a field is open and focused only cancels
-// the entry; the press reaches no control.
-bool PressOnlyCancelsEntry(bool fieldOpen, int32_t entryState);
+// While an open field is being edited it holds the editor's input: a button
+// press in the editor only cancels the entry and reaches no control, and
+// releases, motion, crossings and keys are left to the field.
+bool EntryFieldIsEditing(bool fieldOpen, int32_t entryState);
 
 // Redraw timer period in milliseconds: trunc(1000 / frame rate); 0 or less
 // gives no timer (the caller treats it as "no redraw checks").
@@ -64,10 +66,21 @@ private:
 // the keypad included, is KeyNone and goes on to the top-level window.
 EditorKey EditorKeyFromKeyval(uint32_t keyval);
 
+// The key of a hardware key from the symbols of its first two levels: the
+// plain symbol as above, or else a digit on the shifted level, where layouts
+// such as AZERTY keep the top row's digits (its "1" key gives "&" plain).
+EditorKey EditorKeyFromLevels(uint32_t plainKeyval, uint32_t shiftedKeyval);
+
 // Plain value of a committed text for the parameter: choices and toggles
 // match the display texts exactly (0 when none does), every other type reads
 // a decimal number (0 when there is none), sign-inverted for negateDisplay.
 double ParseEnteredValue(const char* text, const IParameter& parameter);
+
+// Applies a committed entry text to its control, as the window's timer does:
+// cut to kEntryTextLimit bytes, then with a parameter read by
+// ParseEnteredValue and given as TakeEnteredValue of its normalized value,
+// without one given as TakeEnteredText.
+void CommitEnteredText(IControl& control, IParameter* parameter, const char* text);
 
 // Whether a typed character may reach the field. Backspace always passes;
 // integer-like types (1..3) take signs and digits, continuous also ".",

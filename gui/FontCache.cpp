@@ -1,6 +1,7 @@
 #include "gui/FontCache.h"
 
 #include "raster/RasterCachedFont.h"
+#include "raster/TextScratch.h"
 
 #include <cstring>
 
@@ -34,6 +35,9 @@ RasterCachedFont* FontCache::Add(int32_t size, int32_t orientation, int32_t styl
 
 void FontCache::Clear()
 {
+    // Under the text lock too (taken first, as the graphics context does), so
+    // no editor is drawing with a font while it goes.
+    std::lock_guard<std::recursive_mutex> text(TextLock());
     std::lock_guard<std::mutex> guard(lock);
     entries.clear();
 }

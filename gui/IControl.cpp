@@ -84,7 +84,10 @@ bool IControl::HitTest(int x, int y)
 
 void IControl::MarkChanged(bool pushToPlug)
 {
-    if (clampLow > value) {
+    // NaN passes both bounds; it must reach neither the plug-in nor the drawing.
+    if (std::isnan(value)) {
+        value = clampLow;
+    } else if (clampLow > value) {
         value = clampLow;
     } else if (value > clampHigh) {
         value = clampHigh;

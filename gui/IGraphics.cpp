@@ -29,10 +29,9 @@ IGraphics::~IGraphics()
     backBuffer.reset();
 }
 
-bool IGraphics::MeasureText(const ITextStyle& style, const char* text, IRectangle& area)
+bool IGraphics::MeasureText(ITextStyle& style, const char* text, IRectangle& area)
 {
-    ITextStyle copy = style;
-    return DrawTextInRect(copy, text, area, true);
+    return DrawTextInRect(style, text, area, true);
 }
 
 void IGraphics::ResizeEditor(int32_t w, int32_t h)

@@ -48,7 +48,7 @@ public:
 
     // Slot order of the editor interface; "window" slots are the platform's.
     virtual bool PresentToScreen(const IRectangle& area) = 0;                         // 0 window
-    virtual bool MeasureText(const ITextStyle& style, const char* text, IRectangle& area); // 1
+    virtual bool MeasureText(ITextStyle& style, const char* text, IRectangle& area); // 1
     virtual void CancelValueEntry() = 0;                                               // 2 window
     virtual void ResizeEditor(int32_t w, int32_t h);                                   // 3
     virtual bool IsEditorWindowOpen();                                                 // 4
@@ -101,7 +101,10 @@ public:
     // From controls.
     bool BlitStripFrame(const IBitmapStrip& strip, const IRectangle& r, int frame, const IBlendSpec* blend);
     bool BlitStripRegion(const IBitmapStrip& strip, const IRectangle& r, int sx, int sy, const IBlendSpec* blend);
-    bool DrawTextInRect(const ITextStyle& style, const char* text, IRectangle& r, bool measureOnly);
+    // Draws or measures text in the style's font, found once and kept in the
+    // style's cachedFont. Fonts are shared process-wide; this may run on any
+    // thread that owns this editor.
+    bool DrawTextInRect(ITextStyle& style, const char* text, IRectangle& r, bool measureOnly);
     RasterCachedFont* GetCachedFont(ITextStyle& style);
     void PromptParameterValue(IControl* control, IParameter* parameter, const IRectangle& area);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/ClickSequence.h"
 #include "gui/EditorWindowLogic.h"
 #include "gui/IGraphics.h"
 
@@ -14,9 +15,10 @@ struct ResourceModule;
 
 // The editor in a GTK window: a drawing area (in an overlay that also holds
 // the text-entry field) added to the parent container, a redraw timer, the
-// back buffer presented through the area's draw handler, native events
-// turned into the editor's dispatch calls, and the native menus and dialogs.
-// UI thread (the GTK main thread) only.
+// back buffer presented through the area's draw handler and native events
+// turned into the editor's dispatch calls (IGraphicsGtk.cpp); the native
+// menus and dialogs (IGraphicsGtkDialogs.cpp). UI thread (the GTK main
+// thread) only.
 class IGraphicsGtk : public IGraphics {
 public:
     const ResourceModule* moduleInstance = nullptr; // images; null: the program's own
@@ -76,6 +78,11 @@ private:
     struct Handlers;
     friend struct Handlers;
 
+    // Points slot at widget and clears it by itself when the widget is
+    // finalized, so cached parents and top-level windows never dangle.
+    static void SetWeakWidget(GtkWidget*& slot, GtkWidget* widget);
+
+    bool FieldIsEditing() const { return EntryFieldIsEditing(entryField != nullptr, entryState); }
     void CloseEntryField();
     void CommitEntryField();
     void DestroyedByParent();
@@ -86,5 +93,6 @@ private:
     bool pointerDown = false;      // a press owns the implicit grab
     bool trackingLeave = false;    // hover asked for the leave notice
     WheelAccumulator wheel;
+    ClickSequence clicks;          // tells double clicks among the presses
     int presentCount = 0;
 };

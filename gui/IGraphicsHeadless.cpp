@@ -1,6 +1,7 @@
 #include "gui/IGraphicsHeadless.h"
 
 #include "core/IParameter.h"
+#include "gui/EditorWindowLogic.h"
 #include "gui/IPopupMenu.h"
 #include "raster/Blit.h"
 #include "raster/BlendMode.h"
@@ -9,7 +10,6 @@
 #include "raster/RasterSysBitmap.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 
 IGraphicsHeadless::IGraphicsHeadless(IAudioPlugin* plugIn, int32_t w, int32_t h, int32_t rate)
@@ -88,21 +88,8 @@ void IGraphicsHeadless::OpenTextEntry(IControl* control, const ITextStyle&, cons
     }
     const std::string answer = textAnswers.front();
     textAnswers.pop_front();
-    if (parameter == nullptr) {
-        control->TakeEnteredText(answer.c_str());
-        return;
-    }
-    // A committed number: read as a plain value, clamped into the range.
-    double plain = std::strtod(answer.c_str(), nullptr);
-    if (parameter->negateDisplay) {
-        plain = -plain;
-    }
-    if (!(plain >= parameter->minimum)) {
-        plain = parameter->minimum;
-    } else if (plain > parameter->maximum) {
-        plain = parameter->maximum;
-    }
-    control->TakeEnteredValue(parameter->ToNormalized(plain));
+    // Committed the way the window's timer commits a field.
+    CommitEnteredText(*control, parameter, answer.c_str());
 }
 
 RasterBitmap* IGraphicsHeadless::LoadImageResource(int32_t id, const char* fileName)

@@ -28,7 +28,8 @@ public:
 
     // Script: the next popup chooses this 0-based item; -1 dismisses it.
     void QueueMenuAnswer(int chosenIndex) { menuAnswers.push_back(chosenIndex); }
-    // Script: the next text entry is committed with this text.
+    // Script: the next text entry is committed with this text, as the
+    // window commits a field (CommitEnteredText).
     void QueueTextAnswer(const char* text) { textAnswers.emplace_back(text != nullptr ? text : ""); }
     // Images taken before the embedded resources (tests' synthetic strips); owned here.
     void ProvideImage(int32_t id, std::unique_ptr<RasterBitmap> image);

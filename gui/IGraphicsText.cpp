@@ -3,15 +3,15 @@
 #include "gui/IGraphics.h"
 #include "gui/MeasuredTextRect.h"
 #include "platform/SystemFont.h"
+#include "platform/TextDraw.h"
 #include "raster/RasterCachedFont.h"
 #include "raster/RasterSysBitmap.h"
+#include "raster/TextScratch.h"
+
+#include <mutex>
 
 namespace {
 
-constexpr int kTextNoClip = 0x100;
-constexpr int kTextCentre = 1;
-constexpr int kTextRight = 2;
-constexpr int kTextMeasure = 0x400;
 // The cached font owns the system font and may hand plain text to the system.
 constexpr int kEditorFontFlags = FontOwnsHandle | FontDirectDrawing;
 
@@ -33,6 +33,9 @@ int FontQuality(int32_t quality)
 
 RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
 {
+    // Finding and adding under the text lock: editors on two threads asking
+    // for the same style get the one font created first.
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     FontCache& cache = FontCache::Instance();
     style.font[sizeof style.font - 1] = '\0';
     if (RasterCachedFont* found = cache.Find(style.size, style.orientation, style.style, style.font)) {
@@ -51,30 +54,31 @@ RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
     return style.cachedFont;
 }
 
-bool IGraphics::DrawTextInRect(const ITextStyle& style, const char* text, IRectangle& r, bool measureOnly)
+bool IGraphics::DrawTextInRect(ITextStyle& style, const char* text, IRectangle& r, bool measureOnly)
 {
     if (text == nullptr || text[0] == '\0') {
         return true;
     }
-    ITextStyle lookup = style;
-    RasterCachedFont* font = style.cachedFont != nullptr ? style.cachedFont : GetCachedFont(lookup);
+    RasterCachedFont* font = style.cachedFont != nullptr ? style.cachedFont : GetCachedFont(style);
     if (font == nullptr) {
         return false;
     }
-    font->SetForegroundColor(style.colour.ToPixel());
-    int format = style.colour.alpha == 255 ? kTextNoClip : (TextUseColourAlpha | kTextNoClip);
+    int format = style.colour.alpha == 255 ? TextNoClip : (TextUseColourAlpha | TextNoClip);
     if (style.align == ITextStyle::AlignCentre) {
-        format |= kTextCentre;
+        format |= TextCenter;
     } else if (style.align == ITextStyle::AlignRight) {
-        format |= kTextRight;
+        format |= TextRight;
     }
+    // The font is shared: its colour must still be ours when it draws.
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    font->SetForegroundColor(style.colour.ToPixel());
     if (!measureOnly) {
         RasterRect area{r.left, r.top, r.right, r.bottom};
         font->RenderText(backBuffer.get(), text, -1, &area, format);
         return true;
     }
     RasterRect measured{};
-    font->RenderText(backBuffer.get(), text, -1, &measured, format | kTextMeasure);
+    font->RenderText(backBuffer.get(), text, -1, &measured, format | TextCalcRect);
     r = PlaceMeasuredText(r, style.align, measured.right, measured.bottom);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "gui/IKnobControl.h"
 
+#include <cmath>
+
 IKnobControl::IKnobControl(IAudioPlugin* plugIn, const IRectangle& r, int32_t parameter, int32_t dir,
                            double gear, const IBlendSpec& blendSpec)
     : IControl(plugIn, r, parameter, blendSpec), direction(dir), gearing(gear)
@@ -12,11 +14,17 @@ void IKnobControl::MouseDragged(int, int, int dX, int dY, const IMouseKeys& keys
     if (keys.control || keys.shift) {
         g *= 10.0;
     }
+    double step;
     if (direction == 0) {
         // Top minus bottom is negative, so moving up raises the value.
-        value += static_cast<double>(dY) / static_cast<double>(rect.top - rect.bottom) / g;
+        step = static_cast<double>(dY) / static_cast<double>(rect.top - rect.bottom) / g;
     } else {
-        value += static_cast<double>(dX) / static_cast<double>(rect.right - rect.left) / g;
+        step = static_cast<double>(dX) / static_cast<double>(rect.right - rect.left) / g;
+    }
+    // A knob with no extent along its direction (or no gearing) does not move:
+    // 0 / 0 would send NaN to the plug-in, x / 0 slam the knob to an end.
+    if (std::isfinite(step)) {
+        value += step;
     }
     MarkChanged(true);
 }

@@ -5,7 +5,8 @@ typedef struct _PangoFontDescription PangoFontDescription;
 
 // A system font: a Pango font description with the rendering choices the
 // text drawing needs (rotation, antialiasing) and the measured line height.
-// Created, used and deleted on the UI thread only.
+// Fonts shared between threads are created, used and deleted under the text
+// lock of the raster code (raster/TextScratch.h); never on the audio thread.
 class SystemFont {
 public:
     // Quality values as the font creation call takes them.
@@ -15,14 +16,13 @@ public:
     // sans face); |pixelHeight| is the em size in pixels (at least 1);
     // weight 700 and above is bold; escapement is the text angle in tenths of
     // degrees, counter-clockwise. Null when Pango cannot give a font.
-    // UI thread only.
     static std::unique_ptr<SystemFont> Create(const char* face, int pixelHeight, int weight,
                                               bool italic, int escapement, int quality);
     ~SystemFont();
     SystemFont(const SystemFont&) = delete;
     SystemFont& operator=(const SystemFont&) = delete;
 
-    // Ascent + descent in pixels (the text metric height). UI thread only.
+    // Ascent + descent in pixels (the text metric height).
     int LineHeight() const { return lineHeight; }
     const PangoFontDescription* Description() const { return description; }
     int Escapement() const { return escapement; }

@@ -21,7 +21,8 @@ constexpr int TextCalcRect = 0x400;
 // height in pixels, 0 without a context or font.
 // Cairo's surface is premultiplied while our bitmaps are straight alpha; the
 // text is drawn over opaque pixels (back buffer, glyph scratch), where the two agree.
-// UI thread only.
+// On the thread that uses the device context; with fonts that threads share,
+// only under the text lock of the raster code (raster/TextScratch.h).
 
 // Bytes in the system code page (Latin-1); length -1 runs to the NUL.
 int DrawTextA(DeviceContext* dc, const char* text, int length, RasterRect* rect, int format);

@@ -38,24 +38,30 @@ inline int WeightFromAlpha(float alpha)
     return int(w);
 }
 
+// The products are 64-bit: a fill's alpha channel takes the weight itself as
+// its source value, so s and k may both reach 65536.
+
 // d' = s + (d - s) * (256 - k) / 256, low 8 bits
-inline int MixToward(int s, int d, int k) { return (s + (d - s) * (256 - k) / 256) & 0xFF; }
+inline int MixToward(int s, int d, int k) { return int((s + int64_t(d - s) * (256 - k) / 256) & 0xFF); }
 
 // d' = clamp(d + s * k / 256)
-inline int AddScaled(int s, int d, int k) { return ClampByte(d + s * k / 256); }
+inline int AddScaled(int s, int d, int k)
+{
+    int64_t v = d + int64_t(s) * k / 256;
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
+}
 
 // t = s * k / 256; d' = clamp(t > 254 ? d * 256 : d * 256 / (256 - t))
 inline int DodgeDivide(int s, int d, int k)
 {
-    int t = s * k / 256;
-    int v = t > 254 ? d * 256 : d * 256 / (256 - t);
-    return ClampByte(v);
+    int64_t t = int64_t(s) * k / 256;
+    int64_t v = t > 254 ? int64_t(d) * 256 : int64_t(d) * 256 / (256 - t);
+    return v < 0 ? 0 : (v > 255 ? 255 : int(v));
 }
 
 // d' = (s * k + (256 - k) * 256) * d / 65536, low 8 bits
 inline int MultiplyScaled(int s, int d, int k)
 {
-    // The factor fits 32 bits for every held weight; the product may not.
     int64_t factor = int64_t(s) * k + int64_t(256 - k) * 256;
     return int(factor * d / 65536) & 0xFF;
 }
@@ -63,7 +69,6 @@ inline int MultiplyScaled(int s, int d, int k)
 // t = s * k + (256 - k) * 128; d' = clamp(((32768 - t) * d / 256 + t) * d / 32768)
 inline int OverlayQuadratic(int s, int d, int k)
 {
-    // 64-bit so weights beyond opaque cannot overflow; same result otherwise.
     int64_t t = int64_t(s) * k + int64_t(256 - k) * 128;
     int64_t v = ((32768 - t) * d / 256 + t) * d / 32768;
     return v < 0 ? 0 : (v > 255 ? 255 : int(v));

@@ -1,5 +1,6 @@
 #include "raster/Blit.h"
 
+#include "raster/BitmapLayout.h"
 #include "raster/BlendFormulas.h"
 #include "raster/BlitRows.h"
 #include "raster/RasterBitmap.h"
@@ -177,20 +178,6 @@ void ChannelCopyRow(RasterPixel* dst, const RasterPixel* src, int count, int mod
     }
 }
 
-bool HasPixels(const RasterBitmap& b)
-{
-    return b.Pixels() != nullptr && b.Width() > 0 && b.Height() > 0 && b.Stride() >= b.Width();
-}
-
-// Memory row of image row r and the step to the next image row.
-RasterPixel* RowOf(const RasterBitmap& b, int r, ptrdiff_t& step)
-{
-    ptrdiff_t stride = b.Stride();
-    bool bottomUp = b.IsBottomUp();
-    step = bottomUp ? -stride : stride;
-    return b.Pixels() + (bottomUp ? ptrdiff_t(b.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-}
-
 } // namespace
 
 void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY, const RasterRect* srcRect,
@@ -199,8 +186,10 @@ void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY,
     if (dest == nullptr || src == nullptr || alpha == 0.0f) {
         return;
     }
+    // Each bitmap's properties are read once: they are virtual calls.
+    const BitmapLayout dl = BitmapLayout::Of(*dest), sl = BitmapLayout::Of(*src);
     // 64-bit so extreme coordinates cannot wrap around.
-    int64_t left = 0, top = 0, right = src->Width(), bottom = src->Height();
+    int64_t left = 0, top = 0, right = sl.width, bottom = sl.height;
     int64_t x = dstX, y = dstY;
     if (srcRect != nullptr) {
         left = srcRect->left;
@@ -224,19 +213,19 @@ void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY,
         top -= y;
         y = 0;
     }
-    if (right - left + x > dest->Width()) {
-        right = dest->Width() + left - x;
+    if (right - left + x > dl.width) {
+        right = dl.width + left - x;
     }
-    if (bottom - top + y > dest->Height()) {
-        bottom = dest->Height() + top - y;
+    if (bottom - top + y > dl.height) {
+        bottom = dl.height + top - y;
     }
-    if (left >= right || top >= bottom || !HasPixels(*dest) || !HasPixels(*src)) {
+    if (left >= right || top >= bottom || !dl.HasPixels() || !sl.HasPixels()) {
         return;
     }
     int width = int(right - left), height = int(bottom - top);
-    ptrdiff_t srcStep = 0, dstStep = 0;
-    const RasterPixel* s = RowOf(*src, int(top), srcStep) + left;
-    RasterPixel* d = RowOf(*dest, int(y), dstStep) + x;
+    const ptrdiff_t srcStep = sl.Step(), dstStep = dl.Step();
+    const RasterPixel* s = sl.Row(int(top)) + left;
+    RasterPixel* d = dl.Row(int(y)) + x;
 
     int op = mode & 0xFF;
     bool sourceAlpha = (mode & BlendUseSourceAlpha) != 0;
@@ -258,6 +247,20 @@ void BlitBitmap(RasterBitmap* dest, const RasterBitmap* src, int dstX, int dstY,
     }
     int w = WeightFromAlpha(alpha);
     if (w == 0 || op > BlendModeHsvAdjust) {
+        return;
+    }
+    // The editor's images and the plain add at full weight: the row function
+    // is picked once for the whole blit.
+    PixelRowFunction fullWeight = nullptr;
+    if (w == 256 && op == BlendModeCopy && sourceAlpha) {
+        fullWeight = CopySourceAlphaOpaqueRowFunction();
+    } else if (w == 256 && op == BlendModeAdd && !sourceAlpha) {
+        fullWeight = AddSaturatedRowFunction();
+    }
+    if (fullWeight != nullptr) {
+        for (int r = 0; r < height; ++r, s += srcStep, d += dstStep) {
+            fullWeight(d, s, width);
+        }
         return;
     }
     BlendRow row = blendRows[sourceAlpha ? 1 : 0][op];

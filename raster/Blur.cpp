@@ -1,6 +1,7 @@
 #include "raster/Blur.h"
 
-#include "raster/GlyphScratch.h"
+#include "raster/BitmapLayout.h"
+#include "raster/TextScratch.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <algorithm>
@@ -53,11 +54,8 @@ void BlurBitmapArea(RasterBitmap& bitmap, int width, int height)
         onHeap.reset(new (std::nothrow) RasterPixel[size_t(width) * 2]);
         lines = onHeap.get();
     }
-    ptrdiff_t stride = bitmap.Stride();
-    bool bottomUp = bitmap.IsBottomUp();
-    auto rowAt = [&](int r) {
-        return bitmap.Pixels() + (bottomUp ? ptrdiff_t(bitmap.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-    };
+    const BitmapLayout layout = BitmapLayout::Of(bitmap);
+    auto rowAt = [&](int r) { return layout.Row(r); };
     if (lines == nullptr) {
         // No room for saved rows: a three-pixel window keeps the current row's
         // old values, and the row above is read as it is now (already blurred).
@@ -102,4 +100,8 @@ void BlurBitmapArea(RasterBitmap& bitmap, int width, int height)
     }
 }
 
-void BlurBitmap(int width, int height) { BlurBitmapArea(GlyphScratchBitmap(), width, height); }
+void BlurBitmap(int width, int height)
+{
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    BlurBitmapArea(GlyphScratchBitmap(), width, height);
+}

@@ -1,5 +1,6 @@
 #include "raster/Fill.h"
 
+#include "raster/BitmapLayout.h"
 #include "raster/BlendFormulas.h"
 #include "raster/RasterBitmap.h"
 
@@ -8,14 +9,6 @@
 #include <cstdint>
 
 namespace {
-
-RasterPixel* FirstRow(RasterBitmap& b, int r, ptrdiff_t& step)
-{
-    ptrdiff_t stride = b.Stride();
-    bool bottomUp = b.IsBottomUp();
-    step = bottomUp ? -stride : stride;
-    return b.Pixels() + (bottomUp ? ptrdiff_t(b.Height() - 1 - r) : ptrdiff_t(r)) * stride;
-}
 
 template <int (*Formula)(int, int, int)>
 void FillChannels(RasterPixel* row, int count, int cb, int cg, int cr, int ca, int k)
@@ -57,17 +50,22 @@ void FillRectangle(RasterBitmap* dest, int x, int y, int width, int height, Rast
         return;
     }
     int count = int(w64), rows = int(h64);
-    ptrdiff_t step = 0;
-    RasterPixel* row = FirstRow(*dest, int(top), step) + left;
+    const BitmapLayout layout = BitmapLayout::Of(*dest);
+    const ptrdiff_t step = layout.Step();
+    RasterPixel* row = layout.Row(int(top)) + left;
     int k = WeightFromAlpha(alpha);
+    // A weight of 0 (alpha below 1/256) draws nothing in any mode; HSV adjust
+    // would otherwise rewrite every pixel.
+    if (k == 0) {
+        return;
+    }
     int op = mode & 0xFF;
     int cb = ChannelOf(colour, 0), cg = ChannelOf(colour, 1), cr = ChannelOf(colour, 2);
-    // The weight stands in for the source alpha. Beyond +-256 it is held there:
-    // add and dodge saturate the same way either way, and no product can overflow.
-    int ca = std::clamp(k, -256, 256);
+    // The weight itself is the source value of the alpha channel.
+    int ca = k;
 
     if (op == BlendModeCopy) {
-        if (k <= 0) {
+        if (k < 0) {
             return;
         }
         const RasterPixel half = (colour >> 1) & 0x7F7F7F7Fu;
@@ -124,8 +122,9 @@ void ClearBitmap(RasterBitmap* bitmap)
         bitmap->Stride() <= 0) {
         return;
     }
-    ptrdiff_t step = 0;
-    RasterPixel* row = FirstRow(*bitmap, 0, step);
+    const BitmapLayout layout = BitmapLayout::Of(*bitmap);
+    const ptrdiff_t step = layout.Step();
+    RasterPixel* row = layout.Row(0);
     for (int r = 0; r < bitmap->Height(); ++r, row += step) {
         std::fill(row, row + bitmap->Width(), RasterPixel(0));
     }

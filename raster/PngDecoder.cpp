@@ -1,6 +1,7 @@
 #include "raster/PngDecoder.h"
 
 #include "platform/Resources.h"
+#include "raster/BitmapLayout.h"
 #include "raster/ImageLoaderEntry.h"
 #include "raster/RasterMemBitmap.h"
 
@@ -185,11 +186,9 @@ bool ReadImage(DecodeState& state)
     if (state.rows == nullptr) {
         return false;
     }
-    RasterPixel* first = bitmap->Pixels();
-    ptrdiff_t stride = bitmap->Stride();
+    const BitmapLayout layout = BitmapLayout::Of(*bitmap);
     for (png_uint_32 y = 0; y < height; ++y) {
-        ptrdiff_t memoryRow = bitmap->IsBottomUp() ? ptrdiff_t(height - 1 - y) : ptrdiff_t(y);
-        state.rows[y] = reinterpret_cast<png_bytep>(first + memoryRow * stride);
+        state.rows[y] = reinterpret_cast<png_bytep>(layout.Row(int(y)));
     }
     png_read_image(state.png, state.rows);
     state.result = bitmap;

@@ -3,12 +3,14 @@
 #include "platform/DeviceContext.h"
 #include "platform/SystemFont.h"
 #include "platform/TextDraw.h"
+#include "raster/BitmapLayout.h"
 #include "raster/BlendFormulas.h"
 #include "raster/BlendMode.h"
+#include "raster/BlitRows.h"
 #include "raster/Blit.h"
 #include "raster/Blur.h"
 #include "raster/Fill.h"
-#include "raster/GlyphScratch.h"
+#include "raster/TextScratch.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <algorithm>
@@ -37,19 +39,6 @@ RasterSysBitmap& GlyphScratchAtLeast(int width, int height)
         dc->SetBkColor(0);
     }
     return scratch;
-}
-
-// The direct path's scratch: created empty on first use, destroyed at exit.
-RasterSysBitmap& DirectScratch()
-{
-    static RasterSysBitmap scratch;
-    return scratch;
-}
-
-RasterPixel* RowOf(RasterBitmap& bitmap, int y)
-{
-    int row = bitmap.IsBottomUp() ? bitmap.Height() - 1 - y : y;
-    return bitmap.Pixels() + ptrdiff_t(row) * bitmap.Stride();
 }
 
 uint32_t GdiColour(RasterPixel c) { return ((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16); }
@@ -169,16 +158,26 @@ inline RasterPixel Composite(RasterPixel d, RasterPixel s, int k)
     }
 }
 
-// The mask loop for one blend operation, so the choice is made once per glyph.
-// kind: 0 anti-aliased, 1 monochrome, 2 shadow or outline.
+// The mask loop of one blend operation, so the choice is made once per glyph.
+// kind: 0 anti-aliased, 1 monochrome, 2 shadow or outline. fast: alpha
+// exactly 1.0 in copy mode (monochrome and marked masks store the colours).
+using MaskLoop = void (*)(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8_t* mask, int stride,
+                          int kind, bool fast, int A, RasterPixel text, RasterPixel outline);
+
 template <int op>
 void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8_t* mask, int stride, int kind,
                    bool fast, int A, RasterPixel text, RasterPixel outline)
 {
     int flat = std::min(A, 256);
     // Row addresses once per glyph: the bitmap's properties are virtual calls.
-    RasterPixel* first = RowOf(bitmap, y) + x;
-    ptrdiff_t step = bitmap.IsBottomUp() ? -ptrdiff_t(bitmap.Stride()) : ptrdiff_t(bitmap.Stride());
+    const BitmapLayout layout = BitmapLayout::Of(bitmap);
+    RasterPixel* first = layout.Row(y) + x;
+    const ptrdiff_t step = layout.Step();
+    if (op == BlendModeCopy && kind == 0 && A == 256) {
+        // Plain text at full alpha, the editor's every label: vector rows.
+        CoverageCopyRows(first, step, text, mask, stride, w, h);
+        return;
+    }
     for (int row = 0; row < h; ++row) {
         RasterPixel* d = first + row * step;
         const uint8_t* m = mask + ptrdiff_t(row) * stride;
@@ -208,6 +207,15 @@ void CompositeMask(RasterBitmap& bitmap, int x, int y, int w, int h, const uint8
     }
 }
 
+// By the low byte of the blend mode word.
+const MaskLoop maskLoops[6] = {CompositeMask<BlendModeCopy>,     CompositeMask<BlendModeAdd>,
+                               CompositeMask<BlendModeDodge>,    CompositeMask<BlendModeMultiply>,
+                               CompositeMask<BlendModeOverlay>,  CompositeMask<BlendModeHsvAdjust>};
+
+// A bitmap of at most this many pixels is kept for the next direct drawing;
+// a larger one is given back at once.
+constexpr int64_t DirectScratchKeptPixels = 256 * 256;
+
 } // namespace
 
 RasterCachedFont::~RasterCachedFont()
@@ -219,6 +227,7 @@ RasterCachedFont::~RasterCachedFont()
 
 void RasterCachedFont::AttachSystemFont(::SystemFont* font, int newFlags)
 {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     if ((flags & FontOwnsHandle) != 0 && font != systemFont) {
         delete systemFont;
     }
@@ -249,16 +258,40 @@ void RasterCachedFont::ResetCache()
     std::vector<uint8_t>().swap(masks);
 }
 
-RasterPixel RasterCachedFont::SetForegroundColor(RasterPixel colour) { return std::exchange(textColour, colour); }
-RasterPixel RasterCachedFont::SetBackgroundColor(RasterPixel colour) { return std::exchange(backgroundColour, colour); }
-RasterPixel RasterCachedFont::SetOutlineColor(RasterPixel colour) { return std::exchange(outlineColour, colour); }
-int RasterCachedFont::SetBackgroundMode(int mode) { return std::exchange(backgroundMode, mode); }
+namespace {
+
+// One field of a shared font, read or replaced under the text lock.
+template <class T>
+T ExchangeLocked(T& field, T value)
+{
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    return std::exchange(field, value);
+}
+
+template <class T>
+T ReadLocked(const T& field)
+{
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    return field;
+}
+
+} // namespace
+
+RasterPixel RasterCachedFont::SetForegroundColor(RasterPixel colour) { return ExchangeLocked(textColour, colour); }
+RasterPixel RasterCachedFont::SetBackgroundColor(RasterPixel colour) { return ExchangeLocked(backgroundColour, colour); }
+RasterPixel RasterCachedFont::SetOutlineColor(RasterPixel colour) { return ExchangeLocked(outlineColour, colour); }
+int RasterCachedFont::SetBackgroundMode(int mode) { return ExchangeLocked(backgroundMode, mode); }
 
 void RasterCachedFont::SetBlend(int mode, float newAlpha)
 {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     blendMode = mode;
     alpha = newAlpha;
 }
+
+RasterPixel RasterCachedFont::ForegroundColor() const { return ReadLocked(textColour); }
+::SystemFont* RasterCachedFont::SystemFont() const { return ReadLocked(systemFont); }
+int RasterCachedFont::LineHeight() const { return ReadLocked(lineHeight); }
 
 GlyphRecord* RasterCachedFont::FindRecord(int code)
 {
@@ -272,11 +305,13 @@ GlyphRecord* RasterCachedFont::FindRecord(int code)
 
 const GlyphRecord* RasterCachedFont::FindGlyph(int code) const
 {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     return const_cast<RasterCachedFont*>(this)->FindRecord(code);
 }
 
 bool RasterCachedFont::RenderGlyph(int code)
 {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     if (code < 0 || code > 0xFFFF) {
         return false;
     }
@@ -334,8 +369,9 @@ bool RasterCachedFont::RenderGlyph(int code)
         masks.resize(need);
         uint8_t* m = masks.data() + start;
         bool invert = (flags & FontInvert) != 0;
+        const BitmapLayout scratchLayout = BitmapLayout::Of(scratch);
         for (int y = 0; y < h; ++y) {
-            const RasterPixel* row = RowOf(scratch, y);
+            const RasterPixel* row = scratchLayout.Row(y);
             for (int x = 0; x < w; ++x) {
                 int red = int((row[x] >> 16) & 0xFF);
                 m[y * w + x] = uint8_t(invert ? 255 - red : red);
@@ -387,22 +423,28 @@ bool RasterCachedFont::RenderGlyph(int code)
 
 bool RasterCachedFont::DrawGlyph(RasterBitmap* bitmap, int code, int x, int y, const RasterRect& clip)
 {
-    const GlyphRecord* g = FindGlyph(code);
-    if (bitmap == nullptr || g == nullptr || g->mask <= 0) {
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
+    const GlyphRecord* g = FindRecord(code);
+    return bitmap != nullptr && g != nullptr && DrawMask(*bitmap, *g, x, y, clip);
+}
+
+bool RasterCachedFont::DrawMask(RasterBitmap& bitmap, const GlyphRecord& g, int x, int y, const RasterRect& clip)
+{
+    if (g.mask <= 0) {
         return false;
     }
-    if (x + g->width <= clip.left || x >= clip.right || y + g->height <= clip.top || y >= clip.bottom) {
+    if (x + g.width <= clip.left || x >= clip.right || y + g.height <= clip.top || y >= clip.bottom) {
         return false;
     }
-    const uint8_t* mask = MaskOf(*g);
-    int w = g->width, h = g->height;
+    const uint8_t* mask = MaskOf(g);
+    int w = g.width, h = g.height;
     if (x < clip.left) {
         mask += clip.left - x;
         w -= clip.left - x;
         x = clip.left;
     }
     if (y < clip.top) {
-        mask += ptrdiff_t(clip.top - y) * g->width;
+        mask += ptrdiff_t(clip.top - y) * g.width;
         h -= clip.top - y;
         y = clip.top;
     }
@@ -413,7 +455,7 @@ bool RasterCachedFont::DrawGlyph(RasterBitmap* bitmap, int code, int x, int y, c
         h = clip.bottom - y;
     }
     if (backgroundMode == DeviceContext::Opaque) {
-        FillRectangle(bitmap, x, y, w, h, backgroundColour, alpha, blendMode & ~BlendUseSourceAlpha);
+        FillRectangle(&bitmap, x, y, w, h, backgroundColour, alpha, blendMode & ~BlendUseSourceAlpha);
     }
     int op = blendMode & 0xFF;
     if (op > BlendModeHsvAdjust) {
@@ -427,50 +469,30 @@ bool RasterCachedFont::DrawGlyph(RasterBitmap* bitmap, int code, int x, int y, c
         return true;
     }
     int kind = marked ? 2 : mono ? 1 : 0;
-    int stride = g->width;
-    switch (op) {
-    case BlendModeCopy:
-        CompositeMask<BlendModeCopy>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    case BlendModeAdd:
-        CompositeMask<BlendModeAdd>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    case BlendModeDodge:
-        CompositeMask<BlendModeDodge>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    case BlendModeMultiply:
-        CompositeMask<BlendModeMultiply>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    case BlendModeOverlay:
-        CompositeMask<BlendModeOverlay>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    default:
-        CompositeMask<BlendModeHsvAdjust>(*bitmap, x, y, w, h, mask, stride, kind, fast, A, textColour, outlineColour);
-        break;
-    }
+    maskLoops[op](bitmap, x, y, w, h, mask, g.width, kind, fast, A, textColour, outlineColour);
     return true;
 }
 
 const GlyphRecord* RasterCachedFont::GlyphWithMask(int code)
 {
-    const GlyphRecord* g = FindGlyph(code);
+    const GlyphRecord* g = FindRecord(code);
     if (g == nullptr || g->mask == 0) {
         if (!RenderGlyph(code)) {
             return nullptr;
         }
-        g = FindGlyph(code);
+        g = FindRecord(code);
     }
     return g != nullptr && g->mask > 0 ? g : nullptr;
 }
 
-int RasterCachedFont::Measure(const char* text, int length, int format, int& maxX, int& maxY)
+template <class Visit>
+void RasterCachedFont::WalkText(const char* text, int length, int format, int x0, int y0, bool upward, Visit&& visit)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
-    bool vertical = (flags & FontVertical) != 0;
-    int advanceLine = lineHeight + extraLineSpacing;
+    const bool vertical = (flags & FontVertical) != 0;
+    const int lineAdvance = lineHeight + extraLineSpacing;
     int remaining = length < 0 ? INT_MAX : length;
-    int x = 0, y = 0;
-    maxX = maxY = 0;
+    int x = x0, y = y0;
     while (remaining > 0 && *p != 0) {
         int used;
         int code = DecodeCharacter(p, remaining, used);
@@ -484,9 +506,9 @@ int RasterCachedFont::Measure(const char* text, int length, int format, int& max
                 code = ' ';
             } else {
                 if (vertical) {
-                    x += advanceLine, y = 0;
+                    x += lineAdvance, y = y0;
                 } else {
-                    x = 0, y += advanceLine;
+                    x = x0, y += lineAdvance;
                 }
                 continue;
             }
@@ -495,16 +517,28 @@ int RasterCachedFont::Measure(const char* text, int length, int format, int& max
         if (g == nullptr) {
             continue;
         }
-        if (vertical) {
-            y += g->advance;
-            maxX = std::max(maxX, x + g->width);
-            maxY = std::max(maxY, y);
-        } else {
+        visit(*g, x, y);
+        if (!vertical) {
             x += g->advance;
-            maxX = std::max(maxX, x);
-            maxY = std::max(maxY, y + g->height);
+        } else {
+            y += upward ? -g->advance : g->advance;
         }
     }
+}
+
+int RasterCachedFont::Measure(const char* text, int length, int format, int& maxX, int& maxY)
+{
+    const bool vertical = (flags & FontVertical) != 0;
+    maxX = maxY = 0;
+    WalkText(text, length, format, 0, 0, false, [&](const GlyphRecord& g, int x, int y) {
+        if (vertical) {
+            maxX = std::max(maxX, x + g.width);
+            maxY = std::max(maxY, y + g.advance);
+        } else {
+            maxX = std::max(maxX, x + g.advance);
+            maxY = std::max(maxY, y + g.height);
+        }
+    });
     return vertical ? maxX : maxY;
 }
 
@@ -513,6 +547,7 @@ int RasterCachedFont::RenderText(RasterBitmap* bitmap, const char* text, int len
     if (text == nullptr || rect == nullptr || (bitmap == nullptr && (format & TextCalcRect) == 0)) {
         return 0;
     }
+    std::lock_guard<std::recursive_mutex> hold(TextLock());
     bool neverDirect = (format & TextNeverDirect) != 0;
     format &= ~TextNeverDirect;
     bool direct = (flags & FontDirectDrawing) != 0 && systemFont != nullptr && !neverDirect &&
@@ -538,8 +573,8 @@ int RasterCachedFont::RenderGlyphs(RasterBitmap* bitmap, const char* text, int l
         alpha = saved;
         return 0;
     }
-    bool vertical = (flags & FontVertical) != 0;
-    bool ccw = vertical && (flags & FontCounterClockwise) != 0;
+    const bool vertical = (flags & FontVertical) != 0;
+    const bool ccw = vertical && (flags & FontCounterClockwise) != 0;
     int x0 = rect->left, y0 = rect->top;
     if ((format & 0x00F) != 0 || ccw) {
         int tw, th;
@@ -569,53 +604,16 @@ int RasterCachedFont::RenderGlyphs(RasterBitmap* bitmap, const char* text, int l
         alpha = saved;
         return 0;
     }
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    int advanceLine = lineHeight + extraLineSpacing;
-    int remaining = length < 0 ? INT_MAX : length;
-    int x = x0, y = y0;
     bool drawn = false;
     int bottom = y0;
-    while (remaining > 0 && *p != 0) {
-        int used;
-        int code = DecodeCharacter(p, remaining, used);
-        p += used;
-        remaining -= used;
-        if (code == 13) {
-            continue;
-        }
-        if (code == 10) {
-            if ((format & TextSingleLine) != 0) {
-                code = ' ';
-            } else {
-                if (vertical) {
-                    x += advanceLine, y = y0;
-                } else {
-                    x = x0, y += advanceLine;
-                }
-                continue;
-            }
-        }
-        const GlyphRecord* g = GlyphWithMask(code);
-        if (g == nullptr) {
-            continue;
-        }
-        int gw = g->width, gh = g->height, advance = g->advance;
-        if (ccw) {
-            y -= gh;
-        }
-        if (DrawGlyph(bitmap, code, x, y, clip) && !vertical) {
-            bottom = drawn ? std::max(bottom, y + gh) : y + gh;
+    // Counter-clockwise text is drawn upward: each glyph hangs above the pen.
+    WalkText(text, length, format, x0, y0, ccw, [&](const GlyphRecord& g, int x, int y) {
+        int top = ccw ? y - g.height : y;
+        if (DrawMask(*bitmap, g, x, top, clip) && !vertical) {
+            bottom = drawn ? std::max(bottom, top + g.height) : top + g.height;
             drawn = true;
         }
-        (void)gw;
-        if (!vertical) {
-            x += advance;
-        } else if (ccw) {
-            y += gh - advance;
-        } else {
-            y += advance;
-        }
-    }
+    });
     alpha = saved;
     return vertical || !drawn ? 0 : bottom - y0;
 }
@@ -646,76 +644,92 @@ int RasterCachedFont::RenderDirect(RasterBitmap* bitmap, const char* text, int l
         return wide != nullptr ? DrawTextW(dc, wide, -1, r, f) : DrawTextA(dc, text, length, r, f);
     };
 
-    RasterSysBitmap& scratch = DirectScratch();
     DeviceContext* dc = bitmap != nullptr ? bitmap->DeviceContext() : nullptr;
-    RasterRect drawRect = *rect;
-    int xOffset = 0, yOffset = 0;
-    bool viaScratch = dc == nullptr;
-    ::SystemFont* previous = nullptr;
-    if (!viaScratch) {
-        previous = dc->SelectFont(systemFont);
-    } else {
-        int cellW = std::max(rect->right - rect->left, 1);
-        int cellH = std::max(rect->bottom - rect->top, 1);
-        if (scratch.Width() < cellW || scratch.Height() < cellH) {
-            scratch.SetSize(std::max(scratch.Width(), cellW), std::max(scratch.Height(), cellH));
+    if (dc != nullptr) {
+        // The bitmap's own context: draw or measure straight into it.
+        ::SystemFont* previous = dc->SelectFont(systemFont);
+        RasterRect drawRect = *rect;
+        dc->SetTextColor(GdiColour(textColour));
+        dc->SetBkMode(backgroundMode);
+        if (backgroundMode == DeviceContext::Opaque) {
+            dc->SetBkColor(GdiColour(backgroundColour));
         }
-        dc = scratch.DeviceContext();
-        if (dc == nullptr) {
-            return 0;
-        }
-        previous = dc->SelectFont(systemFont);
-        RasterRect measured;
-        int result = draw(dc, &measured, (format & ~0x00F) | TextCalcRect | TextNoPrefix);
-        int tw = measured.right, th = measured.bottom;
+        int result = draw(dc, &drawRect, format | TextNoPrefix);
         if ((format & TextCalcRect) != 0) {
-            dc->SelectFont(previous);
-            rect->right = rect->left + tw;
-            rect->bottom = rect->top + th;
-            return result;
+            *rect = drawRect;
         }
-        if (bitmap == nullptr) {
-            dc->SelectFont(previous);
-            return 0;
-        }
-        if ((format & TextNoClip) != 0) {
-            cellW = tw, cellH = th;
-        } else {
-            if (tw < cellW) {
-                xOffset = (format & TextRight) != 0 ? cellW - tw : (format & TextCenter) != 0 ? (cellW - tw) / 2 : 0;
-                cellW = tw;
-            }
-            if (th < cellH) {
-                yOffset = (format & TextBottom) != 0 ? cellH - th : (format & TextVCenter) != 0 ? (cellH - th) / 2 : 0;
-                cellH = th;
-            }
-        }
-        if (scratch.Width() < cellW || scratch.Height() < cellH) {
-            scratch.SetSize(std::max(scratch.Width(), cellW), std::max(scratch.Height(), cellH));
-            dc = scratch.DeviceContext();
-            if (dc == nullptr) {
-                return 0;
-            }
-            dc->SelectFont(systemFont);
-        }
-        cellW = std::min(cellW, scratch.Width());
-        cellH = std::min(cellH, scratch.Height());
-        RasterRect under{rect->left + xOffset, rect->top + yOffset, rect->left + xOffset + cellW,
-                         rect->top + yOffset + cellH};
-        BlitBitmap(&scratch, bitmap, 0, 0, &under, 1.0f, BlendModeCopy);
-        drawRect = RasterRect{0, 0, cellW, cellH};
+        dc->SelectFont(previous);
+        return result;
     }
+
+    // Through the scratch bitmap. Measuring needs a context, not the pixels
+    // of the rectangle: one pixel will do. Drawing sizes the scratch to the
+    // text's cell alone, and a large scratch is given back afterwards, so
+    // odd rectangles cannot leave a huge bitmap behind.
+    RasterSysBitmap& scratch = DirectScratchBitmap();
+    if (scratch.Pixels() == nullptr) {
+        scratch.SetSize(1, 1);
+    }
+    dc = scratch.DeviceContext();
+    if (dc == nullptr || scratch.Pixels() == nullptr) {
+        return 0;
+    }
+    ::SystemFont* previous = dc->SelectFont(systemFont);
+    RasterRect measured;
+    int result = draw(dc, &measured, (format & ~0x00F) | TextCalcRect | TextNoPrefix);
+    dc->SelectFont(previous);
+    int tw = measured.right, th = measured.bottom;
+    if ((format & TextCalcRect) != 0) {
+        rect->right = rect->left + tw;
+        rect->bottom = rect->top + th;
+        return result;
+    }
+    if (bitmap == nullptr) {
+        return 0;
+    }
+    int cellW = std::max(rect->right - rect->left, 1);
+    int cellH = std::max(rect->bottom - rect->top, 1);
+    int xOffset = 0, yOffset = 0;
+    if ((format & TextNoClip) != 0) {
+        cellW = tw, cellH = th;
+    } else {
+        if (tw < cellW) {
+            xOffset = (format & TextRight) != 0 ? cellW - tw : (format & TextCenter) != 0 ? (cellW - tw) / 2 : 0;
+            cellW = tw;
+        }
+        if (th < cellH) {
+            yOffset = (format & TextBottom) != 0 ? cellH - th : (format & TextVCenter) != 0 ? (cellH - th) / 2 : 0;
+            cellH = th;
+        }
+    }
+    if (cellW < 1 || cellH < 1) {
+        return result;
+    }
+    if (scratch.Width() < cellW || scratch.Height() < cellH) {
+        scratch.SetSize(cellW, cellH);
+    }
+    dc = scratch.DeviceContext();
+    if (dc == nullptr || scratch.Pixels() == nullptr) {
+        scratch.SetSize(0, 0);
+        return 0;
+    }
+    cellW = std::min(cellW, scratch.Width());
+    cellH = std::min(cellH, scratch.Height());
+    RasterRect under{rect->left + xOffset, rect->top + yOffset, rect->left + xOffset + cellW,
+                     rect->top + yOffset + cellH};
+    BlitBitmap(&scratch, bitmap, 0, 0, &under, 1.0f, BlendModeCopy);
+    RasterRect drawRect{0, 0, cellW, cellH};
+    previous = dc->SelectFont(systemFont);
     dc->SetTextColor(GdiColour(textColour));
     dc->SetBkMode(backgroundMode);
     if (backgroundMode == DeviceContext::Opaque) {
         dc->SetBkColor(GdiColour(backgroundColour));
     }
-    int result = draw(dc, &drawRect, format | TextNoPrefix);
-    if (viaScratch) {
-        BlitBitmap(bitmap, &scratch, rect->left + xOffset, rect->top + yOffset, &drawRect, alpha, BlendModeCopy);
-    } else if ((format & TextCalcRect) != 0) {
-        *rect = drawRect;
-    }
+    result = draw(dc, &drawRect, format | TextNoPrefix);
     dc->SelectFont(previous);
+    BlitBitmap(bitmap, &scratch, rect->left + xOffset, rect->top + yOffset, &drawRect, alpha, BlendModeCopy);
+    if (int64_t(scratch.Stride()) * scratch.Height() > DirectScratchKeptPixels) {
+        scratch.SetSize(0, 0);
+    }
     return result;
 }

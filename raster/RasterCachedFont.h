@@ -32,7 +32,10 @@ struct GlyphRecord {
 
 // A font that lets the system render each character once into the shared
 // glyph scratch bitmap, keeps its coverage as an 8-bit mask and composites
-// the cached masks afterwards. UI thread only; not real-time safe.
+// the cached masks afterwards. Fonts are shared by every editor of the
+// process, on any thread: each operation takes the text lock (TextScratch.h),
+// and a caller that sets a colour and then draws holds it across both.
+// Never on the audio thread; nothing here is real-time safe.
 class RasterCachedFont : public RasterFont {
 public:
     RasterCachedFont() = default;
@@ -45,27 +48,34 @@ public:
     int SetBackgroundMode(int mode) override;
     void SetBlend(int mode, float alpha) override;
     int RenderText(RasterBitmap* bitmap, const char* text, int length, RasterRect* rect, int format) override;
-    RasterPixel ForegroundColor() const override { return textColour; }
-    ::SystemFont* SystemFont() const override { return systemFont; }
-    int LineHeight() const override { return lineHeight; }
+    RasterPixel ForegroundColor() const override;
+    ::SystemFont* SystemFont() const override;
+    int LineHeight() const override;
 
     // The record of a code, null when absent. The pointer lives until the
-    // next rendering. UI thread only.
+    // next rendering, so only a thread that has the font to itself (or holds
+    // the text lock) may keep it.
     const GlyphRecord* FindGlyph(int code) const;
     // Renders one glyph into the cache; true when its record holds a
-    // rendering (possibly empty). UI thread only.
+    // rendering (possibly empty).
     bool RenderGlyph(int code);
     // Composites a cached glyph with its top-left at (x, y) inside clip
     // (which must lie inside the bitmap); true when something was drawn.
-    // UI thread only.
     bool DrawGlyph(RasterBitmap* bitmap, int code, int x, int y, const RasterRect& clip);
-    // The mask bytes of a record with a mask. UI thread only.
+    // The mask bytes of a record with a mask; lives as FindGlyph's pointer does.
     const uint8_t* MaskOf(const GlyphRecord& glyph) const { return masks.data() + (glyph.mask - 1); }
     int Flags() const { return flags; }
 
 private:
+    // The helpers below run with the text lock held.
     GlyphRecord* FindRecord(int code);
     const GlyphRecord* GlyphWithMask(int code);
+    bool DrawMask(RasterBitmap& bitmap, const GlyphRecord& glyph, int x, int y, const RasterRect& clip);
+    // Lays the text out from the pen at (x0, y0) and calls visit(glyph, x, y)
+    // with the pen before each glyph; the pen moves up instead of down along
+    // vertical text when upward.
+    template <class Visit>
+    void WalkText(const char* text, int length, int format, int x0, int y0, bool upward, Visit&& visit);
     int Measure(const char* text, int length, int format, int& maxX, int& maxY);
     int RenderDirect(RasterBitmap* bitmap, const char* text, int length, RasterRect* rect, int format);
     int RenderGlyphs(RasterBitmap* bitmap, const char* text, int length, RasterRect* rect, int format);

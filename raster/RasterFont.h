@@ -6,8 +6,8 @@ class RasterBitmap;
 class SystemFont;
 
 // A font that draws UTF-8 text into raster bitmaps with its own colours,
-// blend mode and alpha. UI thread only (fonts share process-wide scratch
-// bitmaps without locking); nothing here is real-time safe.
+// blend mode and alpha. The implementations say which threads may use them;
+// nothing here is real-time safe.
 class RasterFont {
 public:
     virtual ~RasterFont() = default;

@@ -159,6 +159,35 @@ TEST(Knob, VerticalDragWithGearingAndFineModifiers)
     EXPECT_NEAR(horizontal.value, 25.0 / 50.0 / 2.0, 1e-12);
 }
 
+TEST(Knob, NoExtentOrNaNNeverReachesThePlugIn)
+{
+    GuiTestPlugin plug;
+    // A strip of zero height gives a knob frame of zero height.
+    IKnobMultiControl flat(&plug, 10, 10, 0, StripOf(70, 0, 1), 0, 4.0);
+    ASSERT_EQ(flat.rect.top, flat.rect.bottom);
+    flat.value = 0.4;
+    flat.MouseDragged(0, 0, 5, 0, IMouseKeys{});  // 0 / 0
+    flat.MouseDragged(0, 0, 0, -10, IMouseKeys{}); // -10 / 0
+    EXPECT_EQ(flat.value, 0.4);
+    IKnobMultiControl ungeared(&plug, 0, 0, 1, StripOf(50, 100, 2), 1, 0.0);
+    ungeared.value = 0.6;
+    ungeared.MouseDragged(0, 0, 7, 0, IMouseKeys{}); // 7 / 50 / 0
+    EXPECT_EQ(ungeared.value, 0.6);
+    // A NaN value from anywhere becomes the lower bound before it is sent.
+    PlainControl plain(&plug, IRectangle{0, 0, 5, 5}, 2);
+    plain.clampLow = 0.25;
+    plain.value = std::numeric_limits<double>::quiet_NaN();
+    plain.MarkChanged(true);
+    EXPECT_EQ(plain.value, 0.25);
+    ASSERT_EQ(plug.sent.size(), 4u);
+    for (const GuiTestPlugin::Sent& sent : plug.sent) {
+        EXPECT_FALSE(std::isnan(sent.value)) << sent.index;
+    }
+    EXPECT_EQ(plug.sent[0].value, 0.4);
+    EXPECT_EQ(plug.sent[2].value, 0.6);
+    EXPECT_EQ(plug.sent[3].value, 0.25);
+}
+
 TEST(Knob, WheelStepsAndDoubleClickDefault)
 {
     GuiTestPlugin plug;

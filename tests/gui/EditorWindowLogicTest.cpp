@@ -52,6 +52,16 @@ TEST(WindowKeys, MapsSpaceArrowsDigitsAndLettersOnly)
     }
 }
 
+TEST(WindowKeys, ShiftedDigitsCountWhereThePlainLevelHasNone)
+{
+    EXPECT_EQ(EditorKeyFromLevels('1', '!'), KeyDigit0 + 1); // QWERTY
+    EXPECT_EQ(EditorKeyFromLevels('&', '1'), KeyDigit0 + 1); // AZERTY
+    EXPECT_EQ(EditorKeyFromLevels(0xe9, '2'), KeyDigit0 + 2); // AZERTY e acute
+    EXPECT_EQ(EditorKeyFromLevels('a', 'A'), KeyLetterA);
+    EXPECT_EQ(EditorKeyFromLevels(';', ':'), KeyNone);
+    EXPECT_EQ(EditorKeyFromLevels(0xffbe, 0xffbe), KeyNone); // F1
+}
+
 TEST(WindowEntry, TimerAndPressDecisionsFollowTheState)
 {
     EXPECT_EQ(DecideEntryTick(false, EntryCommit), EntryTickAction::CheckRedraw);
@@ -60,9 +70,10 @@ TEST(WindowEntry, TimerAndPressDecisionsFollowTheState)
     EXPECT_EQ(DecideEntryTick(true, EntryUpdate), EntryTickAction::ResetState);
     EXPECT_EQ(DecideEntryTick(true, EntryCancel), EntryTickAction::Cancel);
     EXPECT_EQ(DecideEntryTick(true, EntryCommit), EntryTickAction::Commit);
-    EXPECT_TRUE(PressOnlyCancelsEntry(true, EntryEditing));
-    EXPECT_FALSE(PressOnlyCancelsEntry(true, EntryUpdate));
-    EXPECT_FALSE(PressOnlyCancelsEntry(false, EntryEditing));
+    EXPECT_TRUE(EntryFieldIsEditing(true, EntryEditing));
+    EXPECT_FALSE(EntryFieldIsEditing(true, EntryUpdate));
+    EXPECT_FALSE(EntryFieldIsEditing(true, EntryCancel));
+    EXPECT_FALSE(EntryFieldIsEditing(false, EntryEditing));
     EXPECT_EQ(RedrawPeriodMs(25), 40);
     EXPECT_EQ(RedrawPeriodMs(30), 33);
     EXPECT_EQ(RedrawPeriodMs(0), 0);

@@ -294,6 +294,22 @@ TEST(GraphicsPrompt, ChoiceMenuAndNumericTextEntry)
 
     headless->PromptParameterValue(control, number, IRectangle{}); // no area: nothing
     EXPECT_EQ(headless->TextEntries().size(), 1u);
+
+    // Typed answers commit as the window commits: a choice by its display
+    // text, a toggle without texts as 0 whatever was typed.
+    control->paramIndex = 4;
+    headless->QueueTextAnswer("Hard");
+    headless->OpenTextEntry(control, control->textStyle, control->rect, "Mid", choice);
+    EXPECT_EQ(control->value, 1.0);
+    EXPECT_EQ(choice->value, 2.0);
+    IParameter* toggle = plug.ParameterAt(5);
+    toggle->ConfigureDouble("on", 0.0, 0.0, 1.0, 1.0);
+    toggle->type = IParameter::TypeToggle;
+    control->paramIndex = 5;
+    control->value = 1.0;
+    headless->QueueTextAnswer("1");
+    headless->PromptParameterValue(control, toggle, control->rect);
+    EXPECT_EQ(control->value, 0.0);
 }
 
 TEST(GraphicsLifecycle, AttachGivesBoundControlsAndFirstAuxLinkTheirValues)

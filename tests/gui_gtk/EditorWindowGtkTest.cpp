@@ -8,6 +8,7 @@
 #include "raster/RasterSysBitmap.h"
 
 #include <gtest/gtest.h>
+#include <glib/gstdio.h>
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,6 +73,44 @@ void QueueKey(GtkWidget* top, guint keyval)
     gdk_display_put_event(display, event);
     gdk_event_free(event);
 }
+
+// A button event of the given type delivered straight to the editor area,
+// at event time ms, as the toolkit hands it on.
+void SendButton(GtkWidget* area, GdkEventType type, guint button, int x, int y, guint32 ms)
+{
+    GdkWindow* window = gtk_widget_get_window(area);
+    GdkEvent* event = gdk_event_new(type);
+    event->button.window = GDK_WINDOW(g_object_ref(window));
+    event->button.send_event = TRUE;
+    event->button.time = ms;
+    event->button.x = x;
+    event->button.y = y;
+    event->button.button = button;
+    if (type == GDK_BUTTON_RELEASE) {
+        event->button.state = button == 1 ? GDK_BUTTON1_MASK : GDK_BUTTON3_MASK;
+    }
+    GdkDisplay* display = gdk_window_get_display(window);
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(display)));
+    gtk_widget_event(area, event);
+    gdk_event_free(event);
+}
+
+// Records what the editor dispatches to it, in order.
+class RecordingControl : public IControl {
+public:
+    RecordingControl(IAudioPlugin* plug, const IRectangle& r) : IControl(plug, r, -1, IBlendSpec{}) {}
+    bool Render(IGraphics&) override { return true; }
+    void MousePressed(int, int, const IMouseKeys&) override { calls += "press "; }
+    void MouseReleased(int, int, const IMouseKeys&) override { calls += "release "; }
+    void MouseDoubleClicked(int, int, const IMouseKeys&) override { calls += "double "; }
+    bool KeyPressed(int, int, EditorKey key) override
+    {
+        keys.push_back(key);
+        return true;
+    }
+    std::string calls;
+    std::vector<EditorKey> keys;
+};
 
 bool HaveXdotool()
 {
@@ -535,6 +575,148 @@ TEST_F(EditorWindowGtk, DestroyingTheParentClosesTheEditor)
     EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), before);
     editor->CloseEditorWindow(); // nothing left to close
     EXPECT_EQ(IGraphicsGtk::OpenWindowCount(), before);
+}
+
+TEST_F(EditorWindowGtk, ResizingWithAnOpenFieldClosesItFirst)
+{
+    IControl& gain = *editor->controls[6];
+    editor->OpenTextEntry(&gain, gain.textStyle, gain.rect, "1", effect->parameters[DistortionEffect::Gain].get());
+    ASSERT_NE(editor->entryField, nullptr);
+    Pump(50);
+    editor->entryState = EntryCommit;
+    editor->ResizeEditor(700, 200); // deletes every control, the gain knob too
+    EXPECT_EQ(editor->entryField, nullptr);
+    EXPECT_EQ(editor->entryControl, nullptr);
+    EXPECT_EQ(editor->entryState, EntryNone);
+    editor->TimerTick(); // nothing left to commit into
+    Pump(50);
+    EXPECT_EQ(editor->entryField, nullptr);
+}
+
+// Presses, releases and the toolkit's double press reach the editor as a
+// window with double clicks gets them: press, release, double click, release.
+TEST_F(EditorWindowGtk, DoubleClickReplacesTheSecondPress)
+{
+    auto owned = std::make_unique<RecordingControl>(effect.get(), IRectangle{300, 100, 340, 140});
+    RecordingControl* probe = owned.get();
+    editor->AddControl(std::move(owned));
+    guint32 t = 5000;
+    auto click = [&](GdkEventType second) {
+        SendButton(area, GDK_BUTTON_PRESS, 1, 310, 110, t);
+        if (second != GDK_NOTHING) {
+            SendButton(area, second, 1, 310, 110, t);
+        }
+        SendButton(area, GDK_BUTTON_RELEASE, 1, 310, 110, t + 30);
+        t += 100;
+    };
+    click(GDK_NOTHING);
+    click(GDK_2BUTTON_PRESS);
+    EXPECT_EQ(probe->calls, "press release double release ");
+    EXPECT_EQ(editor->captureIndex, -1);
+    // A third press in a row is a press again.
+    click(GDK_3BUTTON_PRESS);
+    EXPECT_EQ(probe->calls, "press release double release press release ");
+
+    // A control that takes double clicks as presses is pressed and captures.
+    probe->calls.clear();
+    probe->doubleClickAsPress = true;
+    t += 1000;
+    SendButton(area, GDK_BUTTON_PRESS, 1, 310, 110, t);
+    SendButton(area, GDK_BUTTON_RELEASE, 1, 310, 110, t + 30);
+    SendButton(area, GDK_BUTTON_PRESS, 1, 311, 111, t + 100);
+    SendButton(area, GDK_2BUTTON_PRESS, 1, 311, 111, t + 100);
+    EXPECT_EQ(editor->captureIndex, static_cast<int>(editor->controls.size()) - 1);
+    SendButton(area, GDK_BUTTON_RELEASE, 1, 311, 111, t + 130);
+    EXPECT_EQ(probe->calls, "press release press release ");
+
+    // Presses further apart in time than the double-click time stay presses.
+    probe->calls.clear();
+    t += 1000;
+    SendButton(area, GDK_BUTTON_PRESS, 1, 310, 110, t);
+    SendButton(area, GDK_BUTTON_RELEASE, 1, 310, 110, t + 30);
+    SendButton(area, GDK_BUTTON_PRESS, 1, 310, 110, t + 2000);
+    SendButton(area, GDK_BUTTON_RELEASE, 1, 310, 110, t + 2030);
+    EXPECT_EQ(probe->calls, "press release press release ");
+}
+
+// On a French layout the digit row gives "&", "é", ... without Shift; the
+// editor still gets the digits, and the letters as the layout places them.
+TEST_F(EditorWindowGtk, DigitRowGivesDigitsOnAzerty)
+{
+    gchar* tool = g_find_program_in_path("setxkbmap");
+    REQUIRE_SERVICE(tool != nullptr, "setxkbmap is not installed");
+    std::string display = gdk_display_get_name(gtk_widget_get_display(top));
+    std::string setxkbmap = std::string(tool) + " -display " + display;
+    g_free(tool);
+    gint status = -1;
+    ASSERT_TRUE(g_spawn_command_line_sync((setxkbmap + " fr").c_str(), nullptr, nullptr, &status, nullptr));
+    ASSERT_EQ(status, 0);
+    Pump(300); // the toolkit hears of the new keymap
+    auto owned = std::make_unique<RecordingControl>(effect.get(), IRectangle{300, 100, 340, 140});
+    RecordingControl* probe = owned.get();
+    editor->captureIndex = editor->AddControl(std::move(owned)); // keys go to the captured control
+    gtk_widget_grab_focus(area);
+    // The keys as the server sends them without modifiers: "&" is the 1 key,
+    // "eacute" the 2 key, "a" the key QWERTY calls Q.
+    QueueKey(top, GDK_KEY_ampersand);
+    QueueKey(top, GDK_KEY_eacute);
+    QueueKey(top, GDK_KEY_a);
+    Pump(200);
+    g_spawn_command_line_sync((setxkbmap + " us").c_str(), nullptr, nullptr, &status, nullptr);
+    Pump(200);
+    EXPECT_EQ(probe->keys, (std::vector<EditorKey>{static_cast<EditorKey>(KeyDigit0 + 1),
+                                                   static_cast<EditorKey>(KeyDigit0 + 2), KeyLetterA}));
+}
+
+TEST_F(EditorWindowGtk, SaveDialogOpensInTheFolderOfTheName)
+{
+    gchar* folder = g_dir_make_tmp("snarlbox-save-XXXXXX", nullptr);
+    ASSERT_NE(folder, nullptr);
+    std::string shownFolder;
+    std::string shownName;
+    // The chooser takes its folder in the background: look until it has one
+    // (or five seconds have passed), then cancel.
+    struct Watch {
+        std::string* folder;
+        std::string* name;
+        std::chrono::steady_clock::time_point giveUp;
+    } watch{&shownFolder, &shownName, std::chrono::steady_clock::now() + std::chrono::seconds(5)};
+    g_timeout_add(
+        50,
+        [](gpointer data) -> gboolean {
+            auto* w = static_cast<Watch*>(data);
+            GtkWidget* dialog = nullptr;
+            GList* all = gtk_window_list_toplevels();
+            for (GList* l = all; l; l = l->next) {
+                if (GTK_IS_FILE_CHOOSER_DIALOG(l->data)) {
+                    dialog = GTK_WIDGET(l->data);
+                }
+            }
+            g_list_free(all);
+            if (!dialog) {
+                return G_SOURCE_CONTINUE;
+            }
+            gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
+            if (!current && std::chrono::steady_clock::now() < w->giveUp) {
+                return G_SOURCE_CONTINUE;
+            }
+            *w->folder = current ? current : "";
+            g_free(current);
+            gchar* name = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(dialog));
+            *w->name = name ? name : "";
+            g_free(name);
+            gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
+        },
+        &watch);
+    std::string name = std::string(folder) + "/preset.fxp";
+    std::string directory; // empty: the desktop, unless the name has a folder
+    editor->ChooseFile(name, 1, directory, "fxp");
+    EXPECT_EQ(shownFolder, folder);
+    EXPECT_EQ(shownName, "preset.fxp");
+    EXPECT_EQ(name, std::string(folder) + "/preset.fxp"); // cancelled: unchanged
+    g_rmdir(folder);
+    g_free(folder);
 }
 
 // Knob values that the plug-in side sets reach the screen on the next ticks.

@@ -1,4 +1,3 @@
-#include "raster/GlyphScratch.h"
 #include "raster/RasterMemBitmap.h"
 #include "raster/RasterSysBitmap.h"
 #include "platform/DeviceContext.h"
@@ -112,11 +111,4 @@ TEST(RasterSysBitmap, DeviceContextDrawsIntoThePixels)
     cairo_paint(dc->Cairo());
     cairo_surface_flush(dc->Surface());
     EXPECT_EQ(b.Pixels()[2 * b.Stride() + 6], 0xFFFF0000u);
-}
-
-TEST(RasterSysBitmap, GlyphScratchIsOneSharedBitmap)
-{
-    RasterSysBitmap& scratch = GlyphScratchBitmap();
-    EXPECT_EQ(&scratch, &GlyphScratchBitmap());
-    EXPECT_NE(scratch.DeviceContext(), nullptr);
 }

@@ -1,6 +1,6 @@
+#include "BlendReference.h"
 #include "RasterTestSupport.h"
 
-#include "raster/BlendFormulas.h"
 #include "raster/Blit.h"
 #include "raster/BlitRows.h"
 
@@ -8,67 +8,10 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
-
-// A plain per-pixel reference of one composite, written from the formulas.
-RasterPixel ReferencePixel(RasterPixel s, RasterPixel d, float alpha, int mode)
-{
-    int op = mode & 0xFF;
-    bool sourceAlpha = (mode & BlendUseSourceAlpha) != 0;
-    if (op >= 0xF0) {
-        int from = mode & 3, to = (mode >> 2) & 3;
-        int c[4] = {ChannelOf(d, 0), ChannelOf(d, 1), ChannelOf(d, 2), ChannelOf(d, 3)};
-        c[to] = ChannelOf(s, from);
-        return PackChannels(c[0], c[1], c[2], c[3]);
-    }
-    if (op == 0 && !sourceAlpha && alpha == 1.0f) {
-        return s;
-    }
-    if (op == 0 && !sourceAlpha && alpha == 0.5f) {
-        return ((s >> 1) & 0x7F7F7F7Fu) + ((d >> 1) & 0x7F7F7F7Fu);
-    }
-    int w = int(double(alpha) * 256.0);
-    if (w == 0 || op > 5) {
-        return d;
-    }
-    int sa = ChannelOf(s, 3);
-    int k = sourceAlpha ? w * (sa + 1) / 256 : w;
-    auto each = [&](int (*f)(int, int, int)) {
-        return PackChannels(f(ChannelOf(s, 0), ChannelOf(d, 0), k), f(ChannelOf(s, 1), ChannelOf(d, 1), k),
-                            f(ChannelOf(s, 2), ChannelOf(d, 2), k), f(ChannelOf(s, 3), ChannelOf(d, 3), k));
-    };
-    if (!sourceAlpha) {
-        switch (op) {
-        case 0: return w <= 0 ? d : (w == 256 ? s : each(MixToward));
-        case 1: return each(AddScaled);
-        case 2: return each(DodgeDivide);
-        case 3: return each(MultiplyScaled);
-        case 4: return each(OverlayQuadratic);
-        default: return HsvAdjust(d, ChannelOf(s, 2), ChannelOf(s, 1), ChannelOf(s, 0), w, sa);
-        }
-    }
-    switch (op) {
-    case 0: {
-        if (sa == 0) {
-            return d;
-        }
-        if (w == 256) {
-            auto c = [&](int i) { return ChannelOf(s, i) + (ChannelOf(d, i) - ChannelOf(s, i)) * (255 - sa) / 256; };
-            return PackChannels(c(0), c(1), c(2), std::min(255, ChannelOf(d, 3) + sa));
-        }
-        return PackChannels(MixToward(ChannelOf(s, 0), ChannelOf(d, 0), k),
-                            MixToward(ChannelOf(s, 1), ChannelOf(d, 1), k),
-                            MixToward(ChannelOf(s, 2), ChannelOf(d, 2), k), std::min(255, ChannelOf(d, 3) + k));
-    }
-    case 1: return sa == 0 ? d : each(AddScaled);
-    case 2: return each(DodgeDivide);
-    case 3: return sa == 0 ? d : each(MultiplyScaled);
-    case 4: return each(OverlayQuadratic);
-    default: return HsvAdjust(d, ChannelOf(s, 2), ChannelOf(s, 1), ChannelOf(s, 0), k, sa);
-    }
-}
 
 // Reference blit: walk every source pixel of the (shifted) source area and
 // draw it where it lands, if it lands inside the destination.
@@ -93,19 +36,10 @@ void ReferenceBlit(TestBitmap& dest, TestBitmap& src, int dstX, int dstY, const 
         for (int sx = left; sx < right; ++sx) {
             int dx = dstX + sx - left, dy = dstY + sy - top;
             if (dx >= 0 && dy >= 0 && dx < dest.w && dy < dest.h) {
-                dest.At(dx, dy) = ReferencePixel(src.At(sx, sy), dest.At(dx, dy), alpha, mode);
+                dest.At(dx, dy) = blendref::Blit(src.At(sx, sy), dest.At(dx, dy), alpha, mode);
             }
         }
     }
-}
-
-RasterPixel BlitOne(RasterPixel s, RasterPixel d, float alpha, int mode)
-{
-    TestBitmap src(1, 1, 1, false), dest(1, 1, 1, false);
-    src.At(0, 0) = s;
-    dest.At(0, 0) = d;
-    BlitBitmap(&dest, &src, 0, 0, nullptr, alpha, mode);
-    return dest.At(0, 0);
 }
 
 } // namespace
@@ -179,19 +113,60 @@ TEST(BlitBitmap, ChannelCopy)
     EXPECT_EQ(BlitOne(0xABCDEF12u, 0x11223344u, 0.1f, 0xFE), 0xCD223344u); // red into alpha
 }
 
+namespace {
+
+// Every vector form of a row the processor runs, beside its scalar reference.
+std::vector<std::pair<const char*, PixelRowFunction>> VectorForms(PixelRowFunction sse2, PixelRowFunction avx2,
+                                                                   PixelRowFunction chosen)
+{
+    std::vector<std::pair<const char*, PixelRowFunction>> forms{{"chosen", chosen}};
+    if (sse2 != nullptr) {
+        forms.emplace_back("sse2", sse2);
+    }
+    if (avx2 != nullptr && RowsHaveAvx2()) {
+        forms.emplace_back("avx2", avx2);
+    }
+    return forms;
+}
+
+#if defined(__SSE2__)
+constexpr PixelRowFunction kCopySse2 = CopySourceAlphaOpaqueRowSse2, kAddSse2 = AddSaturatedRowSse2;
+#else
+constexpr PixelRowFunction kCopySse2 = nullptr, kAddSse2 = nullptr;
+#endif
+#if defined(SNARLBOX_ROWS_AVX2)
+constexpr PixelRowFunction kCopyAvx2 = CopySourceAlphaOpaqueRowAvx2, kAddAvx2 = AddSaturatedRowAvx2;
+#else
+constexpr PixelRowFunction kCopyAvx2 = nullptr, kAddAvx2 = nullptr;
+#endif
+
+} // namespace
+
 TEST(BlitBitmap, VectorSourceAlphaRowMatchesScalar)
 {
+    // 259 pixels: whole groups of four and eight, then a tail of three.
     std::vector<RasterPixel> src(256 + 3), scalar(src.size()), vector(src.size());
-    for (int sa = 0; sa < 256; ++sa) {
-        for (int sv = 0; sv < 256; ++sv) {
-            for (size_t i = 0; i < src.size(); ++i) {
-                int dv = int(i & 0xFF);
-                src[i] = PackChannels(sv, sv ^ 0x55, 255 - sv, sa);
-                scalar[i] = vector[i] = PackChannels(dv, 255 - dv, dv * 7, dv);
+    for (auto [name, form] : VectorForms(kCopySse2, kCopyAvx2, CopySourceAlphaOpaqueRow)) {
+        for (int sa = 0; sa < 256; ++sa) {
+            for (int sv = 0; sv < 256; sv += name[0] == 'c' ? 1 : 5) {
+                for (size_t i = 0; i < src.size(); ++i) {
+                    int dv = int(i & 0xFF);
+                    // Groups mix the alpha under test with 0 and 255.
+                    int alpha = i % 5 == 0 ? 0 : i % 7 == 0 ? 255 : sa;
+                    src[i] = blendref::Join({sv, sv ^ 0x55, 255 - sv, alpha});
+                    scalar[i] = vector[i] = blendref::Join({dv, 255 - dv, dv * 7, dv});
+                }
+                CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
+                form(vector.data(), src.data(), int(src.size()));
+                ASSERT_EQ(scalar, vector) << name << " sa " << sa << " s " << sv;
             }
-            CopySourceAlphaOpaqueRowScalar(scalar.data(), src.data(), int(src.size()));
-            CopySourceAlphaOpaqueRow(vector.data(), src.data(), int(src.size()));
-            ASSERT_EQ(scalar, vector) << "sa " << sa << " s " << sv;
+        }
+        // Every tail length, and nothing written past the row.
+        for (int count = 0; count <= 17; ++count) {
+            std::vector<RasterPixel> s(20, 0x80FF8040u), a(20, 0x12345678u), b(20, 0x12345678u);
+            CopySourceAlphaOpaqueRowScalar(a.data(), s.data(), count);
+            form(b.data(), s.data(), count);
+            ASSERT_EQ(a, b) << name << " count " << count;
         }
     }
 }
@@ -209,6 +184,60 @@ TEST(BlitBitmap, VectorAddRowMatchesScalar)
         AddScaledRow(vector.data(), src.data(), int(src.size()), k);
         ASSERT_EQ(scalar, vector) << "k " << k;
     }
+    // The full-weight forms on every row length up to 70, nothing written past it.
+    for (auto [name, form] : VectorForms(kAddSse2, kAddAvx2, AddSaturatedRow)) {
+        for (int count = 0; count <= 70; ++count) {
+            std::vector<RasterPixel> s(72), a(72), b(72);
+            for (size_t i = 0; i < s.size(); ++i) {
+                s[i] = RasterPixel(rng());
+                a[i] = b[i] = RasterPixel(rng());
+            }
+            AddScaledRowScalar(a.data(), s.data(), count, 256);
+            form(b.data(), s.data(), count);
+            ASSERT_EQ(a, b) << name << " count " << count;
+        }
+    }
+}
+
+TEST(BlitBitmap, VectorCoverageRowMatchesScalar)
+{
+    // Every coverage byte under every row length up to 11, so each tail
+    // length meets every byte.
+    std::mt19937 rng(11);
+    for (int count = 1; count <= 11; ++count) {
+        for (int start = 0; start < 256; ++start) {
+            std::vector<uint8_t> coverage(static_cast<size_t>(count));
+            std::vector<RasterPixel> scalar(static_cast<size_t>(count)), vector(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                coverage[size_t(i)] = uint8_t(i == 0 ? start : (i % 3 == 0 ? 0 : rng()));
+                scalar[size_t(i)] = vector[size_t(i)] = RasterPixel(rng());
+            }
+            RasterPixel colour = RasterPixel(rng());
+            CoverageCopyRowScalar(scalar.data(), colour, coverage.data(), count);
+            CoverageCopyRow(vector.data(), colour, coverage.data(), count);
+            ASSERT_EQ(scalar, vector) << "count " << count << " first byte " << start;
+        }
+    }
+    // A whole cell: rows a stride apart, each as the row form leaves it.
+    std::vector<uint8_t> cell(5 * 9);
+    std::vector<RasterPixel> rows(5 * 12), expected;
+    for (uint8_t& m : cell) {
+        m = uint8_t(rng() % 3 == 0 ? 0 : rng());
+    }
+    for (RasterPixel& p : rows) {
+        p = RasterPixel(rng());
+    }
+    expected = rows;
+    for (int r = 0; r < 5; ++r) {
+        CoverageCopyRowScalar(expected.data() + r * 12, 0x00336699u, cell.data() + r * 9, 7);
+    }
+    CoverageCopyRows(rows.data(), 12, 0x00336699u, cell.data(), 9, 7, 5);
+    EXPECT_EQ(rows, expected);
+    // Full coverage in whole groups of four stores the colour with alpha 255.
+    std::vector<uint8_t> full(8, 255);
+    std::vector<RasterPixel> row(8, 0x12345678u);
+    CoverageCopyRow(row.data(), 0x00ABCDEFu, full.data(), 8);
+    EXPECT_EQ(row, std::vector<RasterPixel>(8, 0xFFABCDEFu));
 }
 
 TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
@@ -216,7 +245,7 @@ TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
     std::mt19937 rng(20261208);
     const int modes[] = {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005,
                          0xF0, 0xF3, 0xF9, 0xFE, 6, 0x10006, 0x20000, 0x20001};
-    const float alphas[] = {1.0f, 0.5f, 0.51f, 0.25f, 0.75f, 0.999f, 1.5f, -0.5f, 0.002f};
+    const float alphas[] = {1.0f, 0.5f, 0.51f, 0.25f, 0.75f, 0.999f, 1.5f, -0.5f, 0.002f, 1.0f / 256, -1.5f};
     int checked = 0;
     for (int mode : modes) {
         for (float alpha : alphas) {
@@ -240,7 +269,7 @@ TEST(BlitBitmap, EveryModeMatchesReferenceOnRandomImages)
             }
         }
     }
-    EXPECT_EQ(checked, 20 * 9 * 4);
+    EXPECT_EQ(checked, 20 * 11 * 4);
 }
 
 TEST(BlitBitmap, BottomUpRowsWalkBackwards)

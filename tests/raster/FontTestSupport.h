@@ -1,7 +1,6 @@
 #pragma once
 #include "platform/SystemFont.h"
 #include "platform/TextDraw.h"
-#include "raster/BlendFormulas.h"
 #include "raster/RasterCachedFont.h"
 #include "raster/RasterMemBitmap.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "raster/Blit.h"
 #include "raster/RasterBitmap.h"
 
 #include <cstdint>
@@ -42,4 +43,14 @@ inline void FillRandom(TestBitmap& b, std::mt19937& rng)
         }
         p = v;
     }
+}
+
+// One source pixel blitted onto one destination pixel; returns the result.
+inline RasterPixel BlitOne(RasterPixel s, RasterPixel d, float alpha, int mode)
+{
+    TestBitmap src(1, 1, 1, false), dest(1, 1, 1, false);
+    src.At(0, 0) = s;
+    dest.At(0, 0) = d;
+    BlitBitmap(&dest, &src, 0, 0, nullptr, alpha, mode);
+    return dest.At(0, 0);
 }

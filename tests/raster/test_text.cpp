@@ -1,6 +1,9 @@
 #include "FontTestSupport.h"
 
 #include "raster/RasterSysBitmap.h"
+#include "raster/TextScratch.h"
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -118,12 +121,12 @@ TEST(RasterText, ColourAlphaScalesTheWeight)
     font->RenderText(&b, "H", -1, &r, TextUseColourAlpha);
     std::vector<uint8_t> mask = MaskBytes(*font, 'H');
     const GlyphRecord g = *font->FindGlyph('H');
-    int k = int(double(128.0f / 255.0f) * 256); // 128
-    EXPECT_EQ(k, 128);
+    // Alpha 1.0 * 128 / 255 gives the weight k = 128; a covered pixel's green
+    // moves from 0 toward 255: 255 + (0 - 255) * (256 - 128) / 256 = 255 - 127 = 128.
     for (int y = 0; y < g.height; ++y) {
         for (int x = 0; x < g.width; ++x) {
-            int expect = mask[y * g.width + x] ? MixToward(255, 0, k) : 0;
-            EXPECT_EQ(ChannelOf(PixelAt(b, x, y), 1), expect);
+            int expect = mask[y * g.width + x] ? 128 : 0;
+            EXPECT_EQ(int((PixelAt(b, x, y) >> 8) & 0xFF), expect);
         }
     }
 }
@@ -157,6 +160,37 @@ TEST(RasterText, DirectPathMeasuresAndDraws)
     RasterRect m{2, 2, 2, 2};
     direct->RenderText(&sys, "Hello", -1, &m, TextCalcRect);
     EXPECT_EQ(m.right - 2, r.right - 3);
+}
+
+// The scratch the direct path draws through is sized to the text's cell and
+// given back when large, whatever rectangles measured or drew before.
+TEST(RasterText, DirectPathScratchStaysSmall)
+{
+    auto direct = MakeFont(FontDirectDrawing);
+    auto scratchPixels = [] {
+        std::lock_guard<std::recursive_mutex> hold(TextLock());
+        RasterSysBitmap& scratch = DirectScratchBitmap();
+        return int64_t(scratch.Stride()) * scratch.Height();
+    };
+    RasterRect wide{0, 0, 3000, 1}, tall{0, 0, 1, 3000};
+    EXPECT_GT(direct->RenderText(nullptr, "W", -1, &wide, TextCalcRect), 0);
+    EXPECT_GT(direct->RenderText(nullptr, "W", -1, &tall, TextCalcRect), 0);
+    EXPECT_EQ(wide.right, tall.right); // both measured the one character
+    EXPECT_LE(scratchPixels(), 256 * 256);
+
+    direct->SetForegroundColor(0xFFFFFFFF);
+    RasterMemBitmap target(200, 40);
+    FillBitmap(target, 0xFF000000);
+    RasterRect huge{0, 0, 3000, 3000};
+    direct->RenderText(&target, "W", -1, &huge, 0);
+    EXPECT_LE(scratchPixels(), 256 * 256);
+    EXPECT_GE(LeftmostInk(target, 0, 40), 0);
+    // A text wider than the kept size is drawn, and its scratch given back.
+    std::string line(600, 'W');
+    RasterRect at{0, 0, 0, 0};
+    direct->RenderText(&target, line.c_str(), -1, &at, TextNoClip);
+    EXPECT_LE(scratchPixels(), 256 * 256);
+    EXPECT_NE(PixelAt(target, 190, 8) & 0xFFFFFF, 0u); // ink at the far end
 }
 
 TEST(RasterText, CounterClockwiseTextRunsUpFromTheBottom)

@@ -1,9 +1,0 @@
-#include "raster/GlyphScratch.h"
-
-#include "raster/RasterSysBitmap.h"
-
-RasterSysBitmap& GlyphScratchBitmap()
-{
-    static RasterSysBitmap scratch;
-    return scratch;
-}
