@@ -20,6 +20,9 @@
 
 namespace {
 
+constexpr int kDisplayAttempts = 5;
+constexpr useconds_t kDisplayRetryMicroseconds = 20000;
+
 IMouseKeys KeysFromState(unsigned int state)
 {
     IMouseKeys keys;
@@ -171,7 +174,13 @@ WindowHandle IGraphicsX11::OpenEditorWindow(WindowHandle parent)
         std::fputs("Snarlbox: the editor needs a parent window from the host\n", stderr);
         return nullptr;
     }
-    display = XOpenDisplay(nullptr);
+    // A busy X server may refuse a connection for a moment: try a few times.
+    for (int attempt = 0; attempt < kDisplayAttempts && display == nullptr; ++attempt) {
+        if (attempt > 0) {
+            usleep(kDisplayRetryMicroseconds);
+        }
+        display = XOpenDisplay(nullptr);
+    }
     if (display == nullptr) {
         const char* name = std::getenv("DISPLAY");
         std::fprintf(stderr, "Snarlbox: cannot open the X display \"%s\" for the editor\n", name ? name : "");
