@@ -151,8 +151,7 @@ public:
     ~UiHost()
     {
         Close();
-        XDestroyWindow(display, parent);
-        XSync(display, False);
+        DestroyParent();
     }
     UiHost(const UiHost&) = delete;
     UiHost& operator=(const UiHost&) = delete;
@@ -162,6 +161,15 @@ public:
         if (ui != nullptr) {
             descriptor->cleanup(ui);
             ui = nullptr;
+        }
+    }
+    // The host's window goes, with the editor's inside it.
+    void DestroyParent()
+    {
+        if (parent != 0) {
+            XDestroyWindow(display, parent);
+            XSync(display, False);
+            parent = 0;
         }
     }
     // The editor's X11 window.

@@ -238,6 +238,31 @@ TEST_F(Lv2UiHostTest, WithoutAParentWindowOrForAnotherPluginNoEditorOpens)
     EXPECT_EQ(XErrorCount(), 0);
 }
 
+TEST_F(Lv2UiHostTest, AHostThatDestroysItsWindowFirstGetsNoXErrorFromTheEditor)
+{
+    const int errors = XErrorCount();
+    {
+        // Destroyed between idle calls: the next one says the editor is gone.
+        UiHost host(display, library->descriptor);
+        ASSERT_NE(host.ui, nullptr);
+        host.IdleFor(60);
+        host.DestroyParent();
+        EXPECT_TRUE(host.IdleUntil([&] { return host.Idle() == 1; }, 5000));
+        host.SetPort(kGainPort, 0.5f);
+        EXPECT_EQ(host.Idle(), 1);
+    }
+    {
+        // Destroyed right before the clean-up, with no idle call between.
+        UiHost host(display, library->descriptor);
+        ASSERT_NE(host.ui, nullptr);
+        host.IdleFor(60);
+        host.DestroyParent();
+        host.Close();
+    }
+    XSync(display, False);
+    EXPECT_EQ(XErrorCount(), errors);
+}
+
 TEST_F(Lv2UiHostTest, OpenedAndClosedAHundredTimesResidentMemorySettles)
 {
     long settled = 0;
