@@ -67,7 +67,7 @@ TEST(EditorCaches, TheLastEditorToGoEmptiesTheCacheAndTheOthersKeepTheirImages)
         EffectWithEditor second;
         EXPECT_EQ(BitmapCache::Instance().Find(101), knob) << "the second editor shares the images";
     }
-    EXPECT_EQ(BitmapCache::Instance().Find(101), knob) << "the first editor still draws from them";
+    ASSERT_EQ(BitmapCache::Instance().Find(101), knob) << "the first editor still draws from them";
     first->Paint();
     EXPECT_TRUE(SamePixels(first->graphics->Screen(), painted));
 

@@ -99,7 +99,7 @@ TEST_F(Lv2UiJalvTest, Gtk3ShowsTheEditorAndADragInItChangesTheControlAndTheSound
     const std::string log = "/tmp/" + name + ".log";
     Jalv jalv("jalv.gtk3");
     // Fine set by the host before the editor opens: its knob shows it.
-    StartHost(jalv, name, "-c fine=2", log);
+    ASSERT_NO_FATAL_FAILURE(StartHost(jalv, name, "-c fine=2", log));
     ReferenceEditor reference;
     reference.SetPlain(1, 2.0);
     EXPECT_EQ(ShowsLike(reference), "") << "the host's Fine of 2 on the knob";
@@ -132,7 +132,7 @@ TEST_F(Lv2UiJalvTest, Qt5ShowsTheEditorAndTheWheelInItChangesTheSound)
     const std::string log = "/tmp/snarlbox-ui-qt-" + std::to_string(getpid()) + ".log";
     // jalv.qt5 takes no options: its JACK client is the plug-in's name.
     Jalv jalv("QT_QPA_PLATFORM=xcb jalv.qt5");
-    StartHost(jalv, "", "", log);
+    ASSERT_NO_FATAL_FAILURE(StartHost(jalv, "", "", log));
     ReferenceEditor reference;
     EXPECT_EQ(ShowsLike(reference), "");
 
