@@ -36,27 +36,19 @@ void Lv2UiPlugin::NotifyHostOfParameter(int paramIndex, double)
     write(controller, static_cast<uint32_t>(port), sizeof value, 0, &value);
 }
 
-void Lv2UiPlugin::BeginParameterGesture(int paramIndex)
-{
-    const int64_t port = PortOfParameter(paramIndex);
-    if (port < 0) {
-        return;
-    }
-    held[paramIndex] = true;
-    if (touch != nullptr && touch->touch != nullptr) {
-        touch->touch(touch->handle, static_cast<uint32_t>(port), true);
-    }
-}
+void Lv2UiPlugin::BeginParameterGesture(int paramIndex) { Hold(paramIndex, true); }
 
-void Lv2UiPlugin::EndParameterGesture(int paramIndex)
+void Lv2UiPlugin::EndParameterGesture(int paramIndex) { Hold(paramIndex, false); }
+
+void Lv2UiPlugin::Hold(int paramIndex, bool holding)
 {
     const int64_t port = PortOfParameter(paramIndex);
     if (port < 0) {
         return;
     }
-    held[paramIndex] = false;
+    held[paramIndex] = holding;
     if (touch != nullptr && touch->touch != nullptr) {
-        touch->touch(touch->handle, static_cast<uint32_t>(port), false);
+        touch->touch(touch->handle, static_cast<uint32_t>(port), holding);
     }
 }
 

@@ -29,6 +29,9 @@ public:
     void TakePortValue(uint32_t port, float value);
 
 private:
+    // A gesture on the parameter's knob starts or ends.
+    void Hold(int paramIndex, bool holding);
+
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touch;

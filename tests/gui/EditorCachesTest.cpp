@@ -2,40 +2,16 @@
 // closed many times in one process leave no images behind, and an editor
 // that stays keeps its images when another goes.
 
-#include "effect/DistortionEffect.h"
-#include "effect/EditorLayout.h"
 #include "gui/BitmapCache.h"
-#include "gui/IGraphicsHeadless.h"
 #include "raster/RasterMemBitmap.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/ReferenceEditor.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace {
-// The effect with its editor laid out, attached and painted once.
-struct EffectWithEditor {
-    DistortionEffect effect{nullptr, nullptr, false};
-    IGraphicsHeadless* graphics = nullptr;
-
-    EffectWithEditor()
-    {
-        auto editor = std::make_unique<IGraphicsHeadless>(&effect, kEditorWidth, kEditorHeight, kEditorFrameRate);
-        graphics = editor.get();
-        BuildDistortionEditor(*graphics, &effect);
-        effect.AttachEditor(std::move(editor));
-        Paint();
-    }
-    void Paint()
-    {
-        graphics->OpenHeadless();
-        IRectangle area;
-        graphics->GatherDirtyArea(area);
-        graphics->PaintDirtyControls(area);
-    }
-};
-
 bool SamePixels(const RasterBitmap& a, const RasterBitmap& b)
 {
     for (int y = 0; y < a.Height(); ++y) {
@@ -52,11 +28,11 @@ bool SamePixels(const RasterBitmap& a, const RasterBitmap& b)
 TEST(EditorCaches, TheLastEditorToGoEmptiesTheCacheAndTheOthersKeepTheirImages)
 {
     BitmapCache::Instance().Clear();
-    auto first = std::make_unique<EffectWithEditor>();
+    auto first = std::make_unique<ReferenceEditor>();
     RasterBitmap* knob = BitmapCache::Instance().Find(101);
     ASSERT_NE(knob, nullptr);
     RasterMemBitmap painted(kEditorWidth, kEditorHeight);
-    const RasterBitmap& screen = first->graphics->Screen();
+    const RasterBitmap& screen = first->Screen();
     for (int y = 0; y < screen.Height(); ++y) {
         for (int x = 0; x < screen.Width(); ++x) {
             painted.Pixels()[y * painted.Stride() + x] = PixelAt(screen, x, y);
@@ -64,12 +40,13 @@ TEST(EditorCaches, TheLastEditorToGoEmptiesTheCacheAndTheOthersKeepTheirImages)
     }
 
     {
-        EffectWithEditor second;
+        ReferenceEditor second;
         EXPECT_EQ(BitmapCache::Instance().Find(101), knob) << "the second editor shares the images";
     }
     ASSERT_EQ(BitmapCache::Instance().Find(101), knob) << "the first editor still draws from them";
+    first->graphics->OpenHeadless(); // everything drawn again
     first->Paint();
-    EXPECT_TRUE(SamePixels(first->graphics->Screen(), painted));
+    EXPECT_TRUE(SamePixels(first->Screen(), painted));
 
     first.reset();
     EXPECT_EQ(BitmapCache::Instance().Find(101), nullptr);
@@ -77,7 +54,7 @@ TEST(EditorCaches, TheLastEditorToGoEmptiesTheCacheAndTheOthersKeepTheirImages)
     EXPECT_EQ(BitmapCache::Instance().Find(103), nullptr);
 
     // Opened again: the images come back and look the same.
-    EffectWithEditor again;
+    ReferenceEditor again;
     EXPECT_NE(BitmapCache::Instance().Find(101), nullptr);
-    EXPECT_TRUE(SamePixels(again.graphics->Screen(), painted));
+    EXPECT_TRUE(SamePixels(again.Screen(), painted));
 }

@@ -1,57 +1,19 @@
 #pragma once
 
-// The standalone program's editor painted without a display (as
-// tools/render_editor paints it), and what an X11 window shows, for
-// comparing the two pixel for pixel. Test thread only.
+// What an X11 window shows, for comparing it pixel for pixel with the
+// standalone program's editor (ReferenceEditor). Test thread only.
 
 // Before Xlib, whose macros (None, Bool) would break gtest's headers.
 #include <gtest/gtest.h>
 
-#include "effect/DistortionEffect.h"
-#include "effect/EditorLayout.h"
-#include "gui/IGraphicsHeadless.h"
 #include "raster/RasterMemBitmap.h"
+#include "tests/support/ReferenceEditor.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <memory>
 #include <string>
-
-class ReferenceEditor {
-public:
-    ReferenceEditor() : effect(nullptr, nullptr, false)
-    {
-        auto editor = std::make_unique<IGraphicsHeadless>(&effect, kEditorWidth, kEditorHeight, kEditorFrameRate);
-        graphics = editor.get();
-        BuildDistortionEditor(*graphics, &effect);
-        effect.AttachEditor(std::move(editor));
-        graphics->OpenHeadless();
-        Paint();
-    }
-    // Two ticks, so pushed values are drawn as the window draws them.
-    void Paint()
-    {
-        for (int tick = 0; tick < 2; ++tick) {
-            IRectangle area;
-            if (graphics->GatherDirtyArea(area)) {
-                graphics->PaintDirtyControls(area);
-            }
-        }
-    }
-    // A value from the host, as the plug-in base pushes one.
-    void SetPlain(int paramIndex, double value)
-    {
-        effect.ParameterAt(paramIndex)->value = value;
-        graphics->ShowParameterValue(paramIndex, value, false);
-        Paint();
-    }
-    float Plain(int paramIndex) { return static_cast<float>(effect.ParameterAt(paramIndex)->value); }
-    const RasterBitmap& Screen() { return graphics->Screen(); }
-
-    DistortionEffect effect;
-    IGraphicsHeadless* graphics = nullptr;
-};
 
 // The window's pixels (0x00RRGGBB), or an empty bitmap when it cannot be read.
 inline std::unique_ptr<RasterMemBitmap> GrabWindow(Display* display, Window window, int width, int height)
