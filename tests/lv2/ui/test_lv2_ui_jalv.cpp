@@ -92,6 +92,10 @@ protected:
 
 } // namespace
 
+// jalv.gtk3 deadlocks in GTK's start-up (bindtextdomain) when a sanitizer's
+// runtime is preloaded into it, with any plug-in: a sanitized build shows the
+// editor in jalv.qt5, and drags it in the tests' own host.
+#if !SNARLBOX_TOOLS_PRELOAD_SANITIZER
 TEST_F(Lv2UiJalvTest, Gtk3ShowsTheEditorAndADragInItChangesTheControlAndTheSound)
 {
     REQUIRE_SERVICE(HaveProgram("jalv.gtk3"), "jalv.gtk3 is not installed (package jalv)");
@@ -125,6 +129,7 @@ TEST_F(Lv2UiJalvTest, Gtk3ShowsTheEditorAndADragInItChangesTheControlAndTheSound
     EXPECT_TRUE(jalv.Quit()) << ReadText(log);
     std::remove(log.c_str());
 }
+#endif
 
 TEST_F(Lv2UiJalvTest, Qt5ShowsTheEditorAndTheWheelInItChangesTheSound)
 {
