@@ -12,10 +12,40 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
-// The window's pixels (0x00RRGGBB), or an empty bitmap when it cannot be read.
+// A channel of an X pixel, scaled to 8 bits.
+inline uint32_t ChannelOfPixel(unsigned long pixel, unsigned long mask)
+{
+    if (mask == 0) {
+        return 0;
+    }
+    int shift = 0;
+    while (((mask >> shift) & 1) == 0) {
+        ++shift;
+    }
+    const unsigned long top = mask >> shift;
+    return static_cast<uint32_t>((((pixel & mask) >> shift) * 255 + top / 2) / top);
+}
+
+// What a window of these channel masks can show of an 8-bit channel: the
+// nearest of its levels, scaled back to 8 bits.
+inline uint32_t ChannelShownThrough(uint32_t channel, unsigned long mask)
+{
+    if (mask == 0) {
+        return 0;
+    }
+    int shift = 0;
+    while (((mask >> shift) & 1) == 0) {
+        ++shift;
+    }
+    const unsigned long top = mask >> shift;
+    return ChannelOfPixel(((channel * top + 127) / 255) << shift, mask);
+}
+
+// The window's colours as 0x00RRGGBB, or an empty bitmap when it cannot be read.
 inline std::unique_ptr<RasterMemBitmap> GrabWindow(Display* display, Window window, int width, int height)
 {
     auto out = std::make_unique<RasterMemBitmap>(0, 0);
@@ -28,10 +58,30 @@ inline std::unique_ptr<RasterMemBitmap> GrabWindow(Display* display, Window wind
     out->SetSize(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            out->Pixels()[y * out->Stride() + x] = static_cast<RasterPixel>(XGetPixel(image, x, y) & 0xFFFFFFu);
+            const unsigned long p = XGetPixel(image, x, y);
+            out->Pixels()[y * out->Stride() + x] = ChannelOfPixel(p, image->red_mask) << 16 |
+                                                   ChannelOfPixel(p, image->green_mask) << 8 |
+                                                   ChannelOfPixel(p, image->blue_mask);
         }
     }
     XDestroyImage(image);
+    return out;
+}
+
+// The expected picture as a window of the display's default pixel format
+// can show it (itself at 24 bits; fewer levels per channel at 16).
+inline std::unique_ptr<RasterMemBitmap> AsShownOn(Display* display, const RasterBitmap& expected)
+{
+    const Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    auto out = std::make_unique<RasterMemBitmap>(expected.Width(), expected.Height());
+    for (int y = 0; y < expected.Height(); ++y) {
+        for (int x = 0; x < expected.Width(); ++x) {
+            const RasterPixel p = expected.Pixels()[y * expected.Stride() + x];
+            out->Pixels()[y * out->Stride() + x] = ChannelShownThrough((p >> 16) & 0xFF, visual->red_mask) << 16 |
+                                                   ChannelShownThrough((p >> 8) & 0xFF, visual->green_mask) << 8 |
+                                                   ChannelShownThrough(p & 0xFF, visual->blue_mask);
+        }
+    }
     return out;
 }
 
@@ -58,4 +108,11 @@ inline std::string CompareColours(const RasterBitmap& shown, const RasterBitmap&
         }
     }
     return count == 0 ? "" : first + " (" + std::to_string(count) + " pixels)";
+}
+
+// "" when the window shows the expected picture, as CompareColours.
+inline std::string CompareWindow(Display* display, Window window, const RasterBitmap& expected)
+{
+    auto shown = GrabWindow(display, window, expected.Width(), expected.Height());
+    return CompareColours(*shown, *AsShownOn(display, expected));
 }

@@ -60,8 +60,7 @@ protected:
         std::string difference;
         WaitFor(
             [&] {
-                auto shown = GrabWindow(display, editor, kEditorWidth, kEditorHeight);
-                difference = CompareColours(*shown, reference.Screen());
+                difference = CompareWindow(display, editor, reference.Screen());
                 return difference.empty();
             },
             10000);
