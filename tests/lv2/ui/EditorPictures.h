@@ -16,16 +16,23 @@
 #include <memory>
 #include <string>
 
+// The position of a channel mask's lowest bit.
+inline int ShiftOfMask(unsigned long mask)
+{
+    int shift = 0;
+    while (shift < 63 && ((mask >> shift) & 1) == 0) {
+        ++shift;
+    }
+    return shift;
+}
+
 // A channel of an X pixel, scaled to 8 bits.
 inline uint32_t ChannelOfPixel(unsigned long pixel, unsigned long mask)
 {
     if (mask == 0) {
         return 0;
     }
-    int shift = 0;
-    while (((mask >> shift) & 1) == 0) {
-        ++shift;
-    }
+    const int shift = ShiftOfMask(mask);
     const unsigned long top = mask >> shift;
     return static_cast<uint32_t>((((pixel & mask) >> shift) * 255 + top / 2) / top);
 }
@@ -34,15 +41,8 @@ inline uint32_t ChannelOfPixel(unsigned long pixel, unsigned long mask)
 // nearest of its levels, scaled back to 8 bits.
 inline uint32_t ChannelShownThrough(uint32_t channel, unsigned long mask)
 {
-    if (mask == 0) {
-        return 0;
-    }
-    int shift = 0;
-    while (((mask >> shift) & 1) == 0) {
-        ++shift;
-    }
-    const unsigned long top = mask >> shift;
-    return ChannelOfPixel(((channel * top + 127) / 255) << shift, mask);
+    const int shift = ShiftOfMask(mask);
+    return mask == 0 ? 0 : ChannelOfPixel(((channel * (mask >> shift) + 127) / 255) << shift, mask);
 }
 
 // The window's colours as 0x00RRGGBB, or an empty bitmap when it cannot be read.
