@@ -3,6 +3,7 @@
 #include "core/IAudioPlugin.h"
 #include "core/IParameter.h"
 #include "gui/BitmapCache.h"
+#include "gui/EditorCaches.h"
 #include "gui/IBitmapControl.h"
 #include "gui/IPopupMenu.h"
 #include "raster/Blit.h"
@@ -17,6 +18,7 @@
 IGraphics::IGraphics(IAudioPlugin* plugIn, int32_t w, int32_t h, int32_t rate)
     : plug(plugIn), width(w), height(h), frameRate(rate)
 {
+    RetainEditorCaches();
 }
 
 IGraphics::~IGraphics()
@@ -27,6 +29,8 @@ IGraphics::~IGraphics()
         controls.pop_back();
     }
     backBuffer.reset();
+    // After the controls: they point at cached images and fonts.
+    ReleaseEditorCaches();
 }
 
 bool IGraphics::MeasureText(ITextStyle& style, const char* text, IRectangle& area)

@@ -110,11 +110,21 @@ std::string DescribePlugin(IAudioPlugin& effect)
     return out;
 }
 
-std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile)
+std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile,
+                             const std::string& uiBinaryFile)
 {
+    const std::string ui = std::string("<") + Lv2Interface::kUiUri + ">";
     std::string out = "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
-                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n\n";
+                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+                      "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n\n";
     out += Uri("") + "\n    a lv2:Plugin ;\n    lv2:binary <" + binaryFile + "> ;\n    rdfs:seeAlso <" +
-           descriptionFile + "> .\n";
+           descriptionFile + "> ;\n    ui:ui " + ui + " .\n\n";
+    // The editor embeds in the host's window and lives on the host's idle
+    // calls; its size is fixed.
+    out += ui + "\n    a ui:X11UI ;\n    ui:binary <" + uiBinaryFile +
+           "> ;\n"
+           "    lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
+           "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
+           "    lv2:extensionData ui:idleInterface .\n";
     return out;
 }

@@ -12,5 +12,7 @@ class IAudioPlugin;
 // its name, range, default and display precision.
 std::string DescribePlugin(IAudioPlugin& effect);
 
-// manifest.ttl: the plug-in's URI with its binary and description files.
-std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile);
+// manifest.ttl: the plug-in's URI with its binary and description files,
+// and its X11 editor with the editor's binary.
+std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile,
+                             const std::string& uiBinaryFile);

@@ -9,6 +9,8 @@ namespace Lv2Interface {
 
 // Stable: hosts store it in their sessions. A new URI means a new plug-in.
 inline constexpr const char* kPluginUri = "urn:brimvale:snarlbox";
+// The plug-in's own editor, an X11 UI in the same bundle. Stable as well.
+inline constexpr const char* kUiUri = "urn:brimvale:snarlbox#ui";
 
 // Port indices, in the order of the description.
 inline constexpr uint32_t kInputLeft = 0;

@@ -26,13 +26,13 @@ bool WriteFile(const std::string& path, const std::string& text)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s BUNDLE_FOLDER BINARY_FILE DESCRIPTION_FILE\n", argv[0]);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s BUNDLE_FOLDER BINARY_FILE DESCRIPTION_FILE UI_BINARY_FILE\n", argv[0]);
         return 2;
     }
     const std::string folder = argv[1];
     DistortionEffect effect(nullptr, nullptr, false);
     const bool ok = WriteFile(folder + "/" + argv[3], DescribePlugin(effect)) &&
-                    WriteFile(folder + "/manifest.ttl", DescribeManifest(argv[2], argv[3]));
+                    WriteFile(folder + "/manifest.ttl", DescribeManifest(argv[2], argv[3], argv[4]));
     return ok ? 0 : 1;
 }

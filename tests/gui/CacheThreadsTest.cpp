@@ -1,4 +1,5 @@
 #include "gui/BitmapCache.h"
+#include "gui/EditorCaches.h"
 #include "gui/FontCache.h"
 #include "raster/RasterMemBitmap.h"
 #include "raster/RasterSysBitmap.h"
@@ -49,6 +50,9 @@ TEST(EditorCacheThreads, EveryThreadGetsTheFirstFontOfAKey)
 {
     constexpr int kThreads = 4;
     constexpr int kKeys = 6;
+    // The caches empty when the last editor goes; the test looks after the
+    // threads' editors are gone, so it holds them as an editor would.
+    RetainEditorCaches();
     std::array<std::array<RasterCachedFont*, kKeys>, kThreads> found{};
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
@@ -80,6 +84,7 @@ TEST(EditorCacheThreads, EveryThreadGetsTheFirstFontOfAKey)
         style.size = 41 + k;
         EXPECT_EQ(FontCache::Instance().Find(style.size, 0, 0, style.font), found[0][size_t(k)]);
     }
+    ReleaseEditorCaches();
 }
 
 // Two editors on two threads draw with one shared font in their own colours:
