@@ -575,7 +575,8 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     RtAudio::StreamOptions options;
     options.flags = RTAUDIO_NONINTERLEAVED;
     options.numberOfBuffers = 0;
-    options.streamName = "";
+    // Under JACK the stream's name is the client name patchbays show.
+    options.streamName = "Snarlbox";
     options.priority = 0;
 
     // No stream runs now; the plug-in is held against SetAudioPlugin as a

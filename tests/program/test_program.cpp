@@ -198,8 +198,8 @@ public:
     {
         return WaitFor(
             [&] {
-                const char** in = jack_get_ports(client, "^RtApiJack.*:inport", nullptr, JackPortIsInput);
-                const char** out = jack_get_ports(client, "^RtApiJack.*:outport", nullptr, JackPortIsOutput);
+                const char** in = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:inport", nullptr, JackPortIsInput);
+                const char** out = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:outport", nullptr, JackPortIsOutput);
                 bool ok = in != nullptr && out != nullptr && in[0] && in[1] && out[0] && out[1];
                 if (ok) {
                     for (int c = 0; c < 2; ++c) {
