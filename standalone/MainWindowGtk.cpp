@@ -133,17 +133,20 @@ void MainWindowGtk::Create()
         gtk_menu_shell_append(GTK_MENU_SHELL(menuBar), top);
         return menu;
     };
-    auto addItem = [&](GtkWidget* menu, const char* text, int command) {
+    auto addItem = [&](GtkWidget* menu, const char* text, int command, guint key) {
         GtkWidget* item = gtk_menu_item_new_with_mnemonic(text);
         g_object_set_data(G_OBJECT(item), "command", GINT_TO_POINTER(command));
         g_signal_connect(item, "activate", G_CALLBACK(Handlers::Command), this);
+        if (key != 0) {
+            gtk_widget_add_accelerator(item, "activate", accelerators, key, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+        }
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
     };
     GtkWidget* fileMenu = addMenu("_File");
-    addItem(fileMenu, "Preferences...", kCommandPreferences);
-    addItem(fileMenu, "_Quit", kCommandQuit);
+    addItem(fileMenu, "Preferences...", kCommandPreferences, GDK_KEY_p);
+    addItem(fileMenu, "_Quit", kCommandQuit, GDK_KEY_q);
     GtkWidget* helpMenu = addMenu("_Help");
-    addItem(helpMenu, "_About", kCommandAbout);
+    addItem(helpMenu, "_About", kCommandAbout, 0);
 
     // The editor's drawing area goes into this fixed-size box.
     editorArea = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);

@@ -9,8 +9,8 @@ typedef struct _GtkWidget GtkWidget;
 class IAudioPlugin;
 
 // The main window on GTK: "Snarlbox", not resizable, a menu bar ("_File":
-// "Preferences...", "_Quit"; "_Help": "_About") above the 655 x 175 editor
-// area, and below it a status line that says whether audio
+// "Preferences..." Ctrl+P, "_Quit" Ctrl+Q; "_Help": "_About") above the
+// 655 x 175 editor area, and below it a status line that says whether audio
 // runs and, if not, why; a click on it opens Preferences. Its menu items and
 // close box go through the main window handling; destroying it ends the main
 // loop. UI thread (the GTK main thread) only.
