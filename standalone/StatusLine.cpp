@@ -1,5 +1,6 @@
 #include "standalone/StatusLine.h"
 
+#include "standalone/AudioComesBack.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
@@ -57,23 +58,10 @@ std::string MidiPart(const StatusLine::Readings& readings)
 
 StatusLine::Tone ToneOf(AudioState state)
 {
-    switch (state) {
-    case AudioState::Running:
+    if (state == AudioState::Running) {
         return StatusLine::Tone::Playing;
-    case AudioState::ServerDown:
-    case AudioState::UnknownDevice:
-    case AudioState::RateMismatch:
-    case AudioState::Lost:
-    case AudioState::BufferSizeChanged:
-    case AudioState::Stalled:
-    case AudioState::StartFailed:
-        return StatusLine::Tone::Waiting;
-    case AudioState::Off:
-    case AudioState::NoDriver:
-    case AudioState::BadSetting:
-        break;
     }
-    return StatusLine::Tone::Silent;
+    return AudioComesBack(state) ? StatusLine::Tone::Waiting : StatusLine::Tone::Silent;
 }
 
 } // namespace
