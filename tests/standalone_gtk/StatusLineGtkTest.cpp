@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <jack/jack.h>
 
 #include <memory>
 #include <string>
@@ -97,7 +98,16 @@ TEST_F(StatusLineGtk, RunningThenServerKilledThenBackAgain)
 
     // It comes back by itself, and so does the line.
     ASSERT_TRUE(server.Start(44100, 512, server.Name()));
-    EXPECT_TRUE(StatusSays("JACK \u00b7 system \u00b7 44100 Hz", 20000)) << Seen();
+    EXPECT_TRUE(StatusSays("JACK \u00b7 system \u00b7 44100 Hz \u00b7 512 frames", 20000)) << Seen();
+
+    // The server's buffer size changes: the stream restarts and the line
+    // shows the new size and its latency.
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("status-line-test", JackNoStartServer, &status);
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(jack_set_buffer_size(client, 1024), 0);
+    jack_client_close(client);
+    EXPECT_TRUE(StatusSays("44100 Hz \u00b7 1024 frames (23.2 ms)", 20000)) << Seen();
 }
 
 TEST_F(StatusLineGtk, WhatKeepsAudioOffIsSaid)
