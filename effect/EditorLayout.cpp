@@ -1,39 +1,61 @@
 #include "effect/EditorLayout.h"
 
+#include "effect/EditorKnob.h"
 #include "gui/IGraphics.h"
 #include "gui/IKnobMultiControl.h"
+#include "gui/ITextControl.h"
 
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
-struct KnobPlacement {
-    int32_t paramIndex;
-    int32_t imageId;
-    const char* fileName;
-    int32_t frameCount;
-    int x;
-    int y;
-};
+// Light text on the dark well, legible at a glance.
+ITextStyle ReadoutStyle(int32_t align)
+{
+    ITextStyle style;
+    std::strncpy(style.font, "DejaVu Sans", sizeof style.font - 1);
+    style.size = kReadoutTextSize;
+    style.colour = IRgbaColor{255, 250, 234, 200};
+    style.align = align;
+    style.quality = 2; // antialiased
+    return style;
+}
 
-// Left edges are not evenly spaced; they follow the labels of the background.
-constexpr KnobPlacement kKnobs[] = {
-    {0, 101, "resources/img/BlueKnob3.png", 64, 47, 32},
-    {1, 101, "resources/img/BlueKnob3.png", 64, 142, 32},
-    {5, 101, "resources/img/BlueKnob3.png", 64, 238, 32},
-    {6, 101, "resources/img/BlueKnob3.png", 64, 336, 32},
-    {2, 102, "resources/img/RedOpener.png", 31, 437, 36},
-    {3, 102, "resources/img/RedOpener.png", 31, 532, 36},
-};
+// A text control that shows what the knobs give it and never takes the mouse.
+ITextControl* AddReadout(IGraphics& graphics, IAudioPlugin* plug, const IRectangle& rect, int32_t align)
+{
+    auto control = std::make_unique<ITextControl>(plug, rect, ReadoutStyle(align));
+    control->targetRect = IRectangle{};
+    ITextControl* readout = control.get();
+    graphics.AddControl(std::move(control));
+    return readout;
+}
 
 } // namespace
 
 void BuildDistortionEditor(IGraphics& graphics, IAudioPlugin* plug)
 {
     graphics.SetBackgroundImage(103, "resources/img/SnarlboxBG_g.png");
-    for (const KnobPlacement& knob : kKnobs) {
+    std::vector<IControl*> knobs;
+    for (const EditorKnob& knob : kEditorKnobs) {
         const IBitmapStrip strip = graphics.LoadBitmapStrip(knob.imageId, knob.fileName, knob.frameCount);
-        graphics.AddControl(
-            std::make_unique<IKnobMultiControl>(plug, knob.x, knob.y, knob.paramIndex, strip, 0, 4.0));
+        auto control = std::make_unique<IKnobMultiControl>(plug, knob.x, knob.y, knob.paramIndex, strip, 0, 4.0);
+        knobs.push_back(control.get());
+        graphics.AddControl(std::move(control));
     }
+    constexpr int32_t kInset = 6;
+    ITextControl* name = AddReadout(
+        graphics, plug, IRectangle{kReadoutLeft + kInset, kReadoutTop, kReadoutSplit, kReadoutBottom},
+        ITextStyle::AlignRight);
+    ITextControl* value = AddReadout(
+        graphics, plug, IRectangle{kReadoutSplit + kInset, kReadoutTop, kReadoutRight - kInset, kReadoutBottom},
+        ITextStyle::AlignLeft);
+    for (IControl* knob : knobs) {
+        knob->nameDisplay = name;
+        knob->valueDisplay = value;
+    }
+    // Pointing at a knob shows its name and value in the readout.
+    graphics.hoverEnabled = true;
 }

@@ -10,6 +10,19 @@ constexpr int32_t kEditorWidth = 655;
 constexpr int32_t kEditorHeight = 175;
 constexpr int32_t kEditorFrameRate = 25;
 
-// Adds the background (image 103) and the six knobs to an empty editor, in
-// their fixed order. UI thread only, before the editor is attached.
+// The readout in the dark well at the bottom right of the background: the
+// name of the knob being dragged, turned or pointed at, right-aligned up to
+// kReadoutSplit, and its value from there on. Editor pixels, right and
+// bottom exclusive.
+constexpr int32_t kReadoutLeft = 372;
+constexpr int32_t kReadoutTop = 150;
+constexpr int32_t kReadoutRight = 626;
+constexpr int32_t kReadoutBottom = 167;
+constexpr int32_t kReadoutSplit = 530;
+// Character height of the readout's text, in pixels.
+constexpr int32_t kReadoutTextSize = 13;
+
+// Adds the background (image 103), the six knobs and the readout (the
+// knobs' name and value displays) to an empty editor, in that order, and
+// lets it follow the mouse. UI thread only, before the editor is attached.
 void BuildDistortionEditor(IGraphics& graphics, IAudioPlugin* plug);

@@ -95,17 +95,37 @@ void IControl::MarkChanged(bool pushToPlug)
     dirty = true;
     if (pushToPlug && plug != nullptr && paramIndex >= 0) {
         plug->SetParameterFromEditor(paramIndex, value);
-        IParameter* parameter = plug->ParameterAt(paramIndex);
-        if (parameter != nullptr) {
-            if (valueDisplay != nullptr) {
-                char text[32];
-                parameter->DisplayText(text, sizeof text);
-                valueDisplay->SetText(text);
-            }
-            if (nameDisplay != nullptr) {
-                nameDisplay->SetText(parameter->name);
-            }
-        }
+        ShowInDisplays();
+    }
+}
+
+void IControl::ShowInDisplays()
+{
+    IParameter* parameter = plug != nullptr && paramIndex >= 0 ? plug->ParameterAt(paramIndex) : nullptr;
+    if (parameter == nullptr) {
+        return;
+    }
+    if (valueDisplay != nullptr) {
+        char text[32];
+        parameter->DisplayText(text, sizeof text);
+        valueDisplay->SetText(text);
+    }
+    if (nameDisplay != nullptr) {
+        nameDisplay->SetText(parameter->name);
+    }
+}
+
+void IControl::ClearDisplays()
+{
+    IParameter* parameter = plug != nullptr && paramIndex >= 0 ? plug->ParameterAt(paramIndex) : nullptr;
+    if (nameDisplay != nullptr && parameter != nullptr && nameDisplay->Text() != parameter->name) {
+        return;
+    }
+    if (valueDisplay != nullptr) {
+        valueDisplay->SetText("");
+    }
+    if (nameDisplay != nullptr) {
+        nameDisplay->SetText("");
     }
 }
 

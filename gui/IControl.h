@@ -68,4 +68,10 @@ public:
     void TakeEnteredValue(double normalized);
     // Opens the editor's value prompt for the bound parameter, unless disabled.
     void OpenValueEntry();
+    // Gives the linked value and name displays the bound parameter's display
+    // text and name. Nothing without links or parameter.
+    void ShowInDisplays();
+    // Empties the linked displays, unless they show another control's
+    // parameter (the mouse went straight from one knob to the next).
+    void ClearDisplays();
 };

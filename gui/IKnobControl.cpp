@@ -28,3 +28,20 @@ void IKnobControl::MouseDragged(int, int, int dX, int dY, const IMouseKeys& keys
     }
     MarkChanged(true);
 }
+
+void IKnobControl::MouseReleased(int x, int y, const IMouseKeys&)
+{
+    if (!HitTest(x, y)) {
+        ClearDisplays();
+    }
+}
+
+void IKnobControl::MouseHovered(int, int, const IMouseKeys&)
+{
+    ShowInDisplays();
+}
+
+void IKnobControl::MouseLeft()
+{
+    ClearDisplays();
+}

@@ -5,6 +5,7 @@
 #include "platform/LibraryErrorBuffer.h"
 #include "platform/WriteWithoutBlocking.h"
 #include "standalone/AudioCallbackCore.h"
+#include "standalone/AudioComesBack.h"
 #include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
 #include "standalone/JackWatch.h"
@@ -44,22 +45,6 @@ long ReadNumber(const char* text) { return std::strtol(text, nullptr, 10); }
 void SayOnStderr(const std::string& text)
 {
     WriteWithoutBlocking(2, ("Snarlbox: " + text + "\n").c_str());
-}
-
-bool Retried(AudioState state)
-{
-    switch (state) {
-    case AudioState::ServerDown:
-    case AudioState::UnknownDevice:
-    case AudioState::RateMismatch:
-    case AudioState::Lost:
-    case AudioState::BufferSizeChanged:
-    case AudioState::Stalled:
-    case AudioState::StartFailed:
-        return true;
-    default:
-        return false;
-    }
 }
 
 // Closes the stream when it is open; an error is reported and the close goes on.
@@ -465,7 +450,7 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
             SayOnStderr(DescribeAudioStatus(said) + "; the running stream stays as it is");
             return false;
         }
-        wanted = Retried(state);
+        wanted = AudioComesBack(state);
         wantedSettings = settings;
         nextTry = Clock::now() + kRetryInterval;
         Publish(state, detail, serverRate);
@@ -575,7 +560,8 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     RtAudio::StreamOptions options;
     options.flags = RTAUDIO_NONINTERLEAVED;
     options.numberOfBuffers = 0;
-    options.streamName = "";
+    // Under JACK the stream's name is the client name patchbays show.
+    options.streamName = "Snarlbox";
     options.priority = 0;
 
     // No stream runs now; the plug-in is held against SetAudioPlugin as a
@@ -626,7 +612,7 @@ void AudioEngine::Watch()
 {
     const auto now = Clock::now();
     if (!streamApi) {
-        if (wanted && Retried(Status().state) && now >= nextTry) {
+        if (wanted && AudioComesBack(Status().state) && now >= nextTry) {
             TryStart(wantedSettings, false);
             nextTry = Clock::now() + kRetryInterval;
         }

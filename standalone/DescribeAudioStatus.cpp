@@ -16,10 +16,9 @@ std::string DescribeAudioStatus(const AudioStatus& status)
         return "audio is off: " + status.detail + " (Preferences...)";
     case AudioState::RateMismatch:
         return "the server runs at " + std::to_string(status.serverRate) + " Hz; Snarlbox is set to " +
-               std::to_string(status.sampleRate) + " Hz; audio starts when they agree (Preferences...)";
+               std::to_string(status.sampleRate) + " Hz (Preferences...)";
     case AudioState::Lost:
-        return "the audio stream has ended (the audio server quit or the device went away); audio restarts "
-               "when it can";
+        return "the audio server quit or the device went away; audio restarts when it can";
     case AudioState::BufferSizeChanged:
         return "audio server changed its buffer size; restarting...";
     case AudioState::Stalled:

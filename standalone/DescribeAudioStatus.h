@@ -4,7 +4,8 @@
 
 #include <string>
 
-// One line for standard error saying what the state means for the user,
-// e.g. "JACK server is not running; audio starts when it does". Empty for
-// Off and Running. Any thread.
+// One line saying what the state means for the user, for standard error and
+// the status line, e.g. "JACK server is not running; audio starts when it
+// does"; short enough for the status line. Empty for Off and Running.
+// Any thread.
 std::string DescribeAudioStatus(const AudioStatus& status);

@@ -1,6 +1,7 @@
 #include "standalone/EnginePreferencesHost.h"
 
 #include "standalone/AudioEngine.h"
+#include "standalone/JackWatch.h"
 #include "standalone/Midi.h"
 #include "standalone/SettingsFile.h"
 
@@ -57,6 +58,17 @@ bool EnginePreferencesHost::StartAudioFromSettings()
 bool EnginePreferencesHost::StreamRunning()
 {
     return audioEngine.StreamActive();
+}
+
+bool EnginePreferencesHost::JackServerRunning()
+{
+    JackWatch probe("snarlbox-probe");
+    return probe.Open();
+}
+
+bool EnginePreferencesHost::MidiServerAway()
+{
+    return CurrentMidiStatus().serverAway;
 }
 
 bool EnginePreferencesHost::MidiObjectsExist()

@@ -15,7 +15,10 @@ public:
     AudioDeviceInfo DeviceInfo(uint32_t id) override;
     bool StartAudioFromSettings() override;
     bool StreamRunning() override;
+    // Connects a client for a moment (never starts a server).
+    bool JackServerRunning() override;
     bool MidiObjectsExist() override;
+    bool MidiServerAway() override;
     std::vector<std::string> MidiInputNames() override;
     std::vector<std::string> MidiOutputNames() override;
     void ListMidiPorts() override;

@@ -22,11 +22,13 @@ constexpr const char* kProductName = "Snarlbox";
 constexpr guint kStreamPollMs = 500;
 
 // The user-interface thread's look at audio and MIDI: underflow lines,
-// restarts done in the background, ports that came or went.
-gboolean PollDevices(gpointer)
+// restarts done in the background, ports that came or went, and the status
+// line that shows them.
+gboolean PollDevices(gpointer data)
 {
     audioEngine.PollAudioStream();
     PollMidi();
+    static_cast<MainWindowGtk*>(data)->RefreshStatusLine();
     return G_SOURCE_CONTINUE;
 }
 
@@ -146,7 +148,7 @@ void HostServicesGtk::RunMessageLoop()
 {
     // The window may already be gone (closed while it was being built).
     if (mainWindow && mainWindow->Window() != nullptr) {
-        const guint poll = g_timeout_add(kStreamPollMs, PollDevices, nullptr);
+        const guint poll = g_timeout_add(kStreamPollMs, PollDevices, mainWindow.get());
         gtk_main();
         g_source_remove(poll);
     }

@@ -29,9 +29,13 @@ public:
     virtual bool StartAudioFromSettings() = 0;
     // True while the audio stream delivers callbacks.
     virtual bool StreamRunning() = 0;
+    // Whether a JACK server answers now (asked only when a JACK list is empty).
+    virtual bool JackServerRunning() = 0;
 
     // False when the MIDI input or output object is missing.
     virtual bool MidiObjectsExist() = 0;
+    // True when MIDI runs on JACK and its server is away.
+    virtual bool MidiServerAway() = 0;
     virtual std::vector<std::string> MidiInputNames() = 0;
     virtual std::vector<std::string> MidiOutputNames() = 0;
     // Lists the live MIDI ports afresh into the name lists.

@@ -22,6 +22,8 @@ public:
     virtual void EnableControl(int id, bool enabled) = 0;
     virtual void SetChecked(int id, bool checked) = 0;
     virtual bool IsChecked(int id) = 0;
+    // Sets the text of a note under the lists (empty: no note).
+    virtual void SetText(int id, const char* text) = 0;
     // Ends the modal dialog with result (1 OK, 2 Cancel).
     virtual void EndDialog(int result) = 0;
 };

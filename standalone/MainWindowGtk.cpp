@@ -37,6 +37,21 @@ GdkPixbuf* LoadIcon()
     return icon;
 }
 
+// The light before the status text: green while audio runs, amber while it
+// comes back by itself, red while it needs the user.
+const char* LightMarkup(StatusLine::Tone tone)
+{
+    switch (tone) {
+    case StatusLine::Tone::Playing:
+        return "<span foreground=\"#2a9d3c\">\u25cf</span>";
+    case StatusLine::Tone::Waiting:
+        return "<span foreground=\"#d99a00\">\u25cf</span>";
+    case StatusLine::Tone::Silent:
+        break;
+    }
+    return "<span foreground=\"#c8302c\">\u25cf</span>";
+}
+
 } // namespace
 
 struct MainWindowGtk::Handlers {
@@ -50,11 +65,31 @@ struct MainWindowGtk::Handlers {
         MainWindowCloseRequested(*static_cast<MainWindowGtk*>(data));
         return TRUE;
     }
+    static gboolean StatusClicked(GtkWidget*, GdkEventButton* event, gpointer data)
+    {
+        if (event->button != 1) {
+            return FALSE;
+        }
+        MainWindowCommandChosen(kCommandPreferences, *static_cast<MainWindowGtk*>(data));
+        return TRUE;
+    }
+    static void StatusRealized(GtkWidget* widget, gpointer)
+    {
+        // A pointing hand says the line can be clicked.
+        GdkCursor* hand = gdk_cursor_new_from_name(gtk_widget_get_display(widget), "pointer");
+        if (hand != nullptr) {
+            gdk_window_set_cursor(gtk_widget_get_window(widget), hand);
+            g_object_unref(hand);
+        }
+    }
     static void Destroyed(GtkWidget*, gpointer data)
     {
         auto* self = static_cast<MainWindowGtk*>(data);
         self->mainWindow = nullptr;
         self->editorArea = nullptr;
+        self->statusBox = nullptr;
+        self->statusLight = nullptr;
+        self->statusLabel = nullptr;
         if (gtk_main_level() > 0) {
             gtk_main_quit();
         }
@@ -98,17 +133,20 @@ void MainWindowGtk::Create()
         gtk_menu_shell_append(GTK_MENU_SHELL(menuBar), top);
         return menu;
     };
-    auto addItem = [&](GtkWidget* menu, const char* text, int command) {
+    auto addItem = [&](GtkWidget* menu, const char* text, int command, guint key) {
         GtkWidget* item = gtk_menu_item_new_with_mnemonic(text);
         g_object_set_data(G_OBJECT(item), "command", GINT_TO_POINTER(command));
         g_signal_connect(item, "activate", G_CALLBACK(Handlers::Command), this);
+        if (key != 0) {
+            gtk_widget_add_accelerator(item, "activate", accelerators, key, GDK_CONTROL_MASK, GTK_ACCEL_VISIBLE);
+        }
         gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
     };
     GtkWidget* fileMenu = addMenu("_File");
-    addItem(fileMenu, "Preferences...", kCommandPreferences);
-    addItem(fileMenu, "_Quit", kCommandQuit);
+    addItem(fileMenu, "Preferences...", kCommandPreferences, GDK_KEY_p);
+    addItem(fileMenu, "_Quit", kCommandQuit, GDK_KEY_q);
     GtkWidget* helpMenu = addMenu("_Help");
-    addItem(helpMenu, "_About", kCommandAbout);
+    addItem(helpMenu, "_About", kCommandAbout, 0);
 
     // The editor's drawing area goes into this fixed-size box.
     editorArea = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -116,10 +154,57 @@ void MainWindowGtk::Create()
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
     gtk_box_pack_start(GTK_BOX(column), menuBar, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), editorArea, FALSE, FALSE, 0);
+
+    // The status line: as wide as the editor whatever it says (long texts
+    // end in an ellipsis, the whole text is in the tooltip).
+    statusBox = gtk_event_box_new();
+    GtkWidget* statusRow = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+    gtk_container_set_border_width(GTK_CONTAINER(statusRow), 3);
+    statusLight = gtk_label_new(nullptr);
+    statusLabel = gtk_label_new(nullptr);
+    gtk_label_set_xalign(GTK_LABEL(statusLabel), 0.0f);
+    gtk_label_set_ellipsize(GTK_LABEL(statusLabel), PANGO_ELLIPSIZE_END);
+    gtk_label_set_max_width_chars(GTK_LABEL(statusLabel), 1);
+    gtk_label_set_single_line_mode(GTK_LABEL(statusLabel), TRUE);
+    gtk_box_pack_start(GTK_BOX(statusRow), statusLight, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(statusRow), statusLabel, TRUE, TRUE, 0);
+    gtk_container_add(GTK_CONTAINER(statusBox), statusRow);
+    gtk_widget_add_events(statusBox, GDK_BUTTON_RELEASE_MASK);
+    g_signal_connect(statusBox, "button-release-event", G_CALLBACK(Handlers::StatusClicked), this);
+    g_signal_connect(statusBox, "realize", G_CALLBACK(Handlers::StatusRealized), nullptr);
+    gtk_box_pack_start(GTK_BOX(column), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), statusBox, FALSE, FALSE, 0);
+    RefreshStatusLine();
+
     gtk_container_add(GTK_CONTAINER(mainWindow), column);
     gtk_widget_show_all(column);
 
     MainWindowInitialised(*this);
+}
+
+void MainWindowGtk::RefreshStatusLine()
+{
+    if (statusLabel == nullptr) {
+        return;
+    }
+    const std::string before = statusLine.Text();
+    const StatusLine::Tone toneBefore = statusLine.CurrentTone();
+    const bool first = gtk_label_get_text(GTK_LABEL(statusLabel))[0] == '\0';
+    statusLine.Update(StatusLine::ReadProcess());
+    // Unchanged words are not set again: no relayout twice a second.
+    if (first || statusLine.Text() != before) {
+        gtk_label_set_text(GTK_LABEL(statusLabel), statusLine.Text().c_str());
+        const std::string tip = statusLine.Text() + "\nClick for Preferences...";
+        gtk_widget_set_tooltip_text(statusBox, tip.c_str());
+    }
+    if (first || statusLine.CurrentTone() != toneBefore) {
+        gtk_label_set_markup(GTK_LABEL(statusLight), LightMarkup(statusLine.CurrentTone()));
+    }
+}
+
+std::string MainWindowGtk::StatusText() const
+{
+    return statusLabel != nullptr ? gtk_label_get_text(GTK_LABEL(statusLabel)) : std::string();
 }
 
 bool MainWindowGtk::OpenEditorWindow()

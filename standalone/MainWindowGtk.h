@@ -1,14 +1,19 @@
 #pragma once
 
 #include "standalone/IMainWindowActions.h"
+#include "standalone/StatusLine.h"
+
+#include <string>
 
 typedef struct _GtkWidget GtkWidget;
 class IAudioPlugin;
 
 // The main window on GTK: "Snarlbox", not resizable, a menu bar ("_File":
-// "Preferences...", "_Quit"; "_Help": "_About") above the 655 x 175 editor
-// area. Its menu items and close box go through the main window handling;
-// destroying it ends the main loop. UI thread (the GTK main thread) only.
+// "Preferences..." Ctrl+P, "_Quit" Ctrl+Q; "_Help": "_About") above the
+// 655 x 175 editor area, and below it a status line that says whether audio
+// runs and, if not, why; a click on it opens Preferences. Its menu items and
+// close box go through the main window handling; destroying it ends the main
+// loop. UI thread (the GTK main thread) only.
 class MainWindowGtk : public IMainWindowActions {
 public:
     // plugin may be null (no editor). UI thread only.
@@ -23,6 +28,15 @@ public:
     void Create();
     // The window, or null once it is destroyed. UI thread only.
     GtkWidget* Window() const { return mainWindow; }
+
+    // Remakes the status line from what the audio engine and MIDI publish;
+    // called by the periodic poll. UI thread only.
+    void RefreshStatusLine();
+    // The status line's text as the window shows it (empty without a
+    // window). UI thread only.
+    std::string StatusText() const;
+    // The status line's widget (null without a window). UI thread only.
+    GtkWidget* StatusWidget() const { return statusBox; }
 
     bool OpenEditorWindow() override;
     void EditorWindowOpened() override;
@@ -40,4 +54,8 @@ private:
     IAudioPlugin* plugin;
     GtkWidget* mainWindow = nullptr;
     GtkWidget* editorArea = nullptr;
+    GtkWidget* statusBox = nullptr;   // takes the clicks
+    GtkWidget* statusLight = nullptr;
+    GtkWidget* statusLabel = nullptr;
+    StatusLine statusLine;
 };

@@ -23,8 +23,8 @@ std::vector<std::string> midiOutputNames;
 
 namespace {
 
-constexpr const char* kInputClient = "RtMidi Input Client";
-constexpr const char* kOutputClient = "RtMidi Output Client";
+// The name ALSA and JACK patchbays show for both objects.
+constexpr const char* kClientName = "Snarlbox";
 
 // Written on the UI thread, read on the MIDI thread.
 std::atomic<IAudioPlugin*> midiPlugin{nullptr};
@@ -64,7 +64,7 @@ std::string BackEndName(RtMidi::Api api)
 std::unique_ptr<RtMidiIn> CreateMidiIn(RtMidi::Api api)
 {
     try {
-        return std::make_unique<RtMidiIn>(api, kInputClient);
+        return std::make_unique<RtMidiIn>(api, kClientName);
     } catch (const RtMidiError& error) {
         error.printMessage();
         return nullptr;
@@ -74,7 +74,7 @@ std::unique_ptr<RtMidiIn> CreateMidiIn(RtMidi::Api api)
 std::unique_ptr<RtMidiOut> CreateMidiOut(RtMidi::Api api)
 {
     try {
-        return std::make_unique<RtMidiOut>(api, kOutputClient);
+        return std::make_unique<RtMidiOut>(api, kClientName);
     } catch (const RtMidiError& error) {
         error.printMessage();
         return nullptr;

@@ -49,8 +49,8 @@ struct MidiStatus {
 // UI thread only.
 MidiStatus CurrentMidiStatus();
 
-// Creates the input object ("RtMidi Input Client"), then the output object
-// ("RtMidi Output Client") on the same back end. firstApi is tried first;
+// Creates the input object, then the output object on the same back end,
+// both under the client name "Snarlbox". firstApi is tried first;
 // when it cannot be opened, standard error says so and fallbackApi is used.
 // Errors are printed; false (callback not installed) when either object is
 // missing. On success installs MidiInputCallback and ignores SysEx, timing

@@ -21,6 +21,19 @@ std::string Number(unsigned int value)
     return text;
 }
 
+bool ListHolds(IPreferencesView& view, int id, const char* text)
+{
+    const int count = view.ItemCount(id);
+    for (int i = 0; i < count; ++i) {
+        if (view.ItemText(id, i) == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Quoted(const char* text) { return std::string("\"") + text + "\""; }
+
 // Last position whose name equals text, 0 when none does.
 int LastPositionOf(const std::vector<std::string>& names, const char* text)
 {
@@ -50,9 +63,13 @@ bool PreferencesDialog::PreferencesProc(Message message, int controlId, Notifica
         host.ListMidiPorts();
         FillPreferences();
         backup = current;
+        ExplainBlankLists();
         return true;
     case kCommand:
         Command(controlId, notification);
+        if (result == 0) {
+            ExplainBlankLists();
+        }
         return true;
     default:
         return false;
@@ -72,6 +89,7 @@ void PreferencesDialog::FillPreferences()
 
 void PreferencesDialog::FillDeviceDependentControls()
 {
+    vectorSizeClash = false;
     FillAudioDeviceControls();
     view.SetChecked(kMonoInput, current.monoInput != 0);
     view.ClearItems(kIoVectorSize);
@@ -88,10 +106,11 @@ void PreferencesDialog::FillDeviceDependentControls()
 
 void PreferencesDialog::FillAudioDeviceControls()
 {
-    // JACK runs one duplex device: the input list only mirrors the output choice.
+    // JACK runs one duplex device: the input list only mirrors the output
+    // choice. JACK has no driver control panel, so its button stays disabled.
     const bool jackMode = view.SelectedItem(kDriverType) != 0;
     view.EnableControl(kAudioInputDevice, !jackMode);
-    view.EnableControl(kDriverConfig, jackMode);
+    view.EnableControl(kDriverConfig, false);
     view.ClearItems(kAudioInputDevice);
     view.ClearItems(kAudioOutputDevice);
 
@@ -208,6 +227,78 @@ bool PreferencesDialog::FillMidiControls()
     return true;
 }
 
+void PreferencesDialog::ExplainBlankLists()
+{
+    std::string notes;
+    auto note = [&notes](const std::string& text) {
+        notes += notes.empty() ? text : "\n" + text;
+    };
+    const bool jackMode = view.SelectedItem(kDriverType) != 0;
+    const int inputs = view.ItemCount(kAudioInputDevice);
+    const int outputs = view.ItemCount(kAudioOutputDevice);
+    if (outputs == 0 || (!jackMode && inputs == 0)) {
+        // Every list that depends on a device is empty too; one reason says it all.
+        if (jackMode && !host.JackServerRunning()) {
+            note("JACK server is not running");
+        } else if (outputs == 0 && inputs == 0) {
+            note("no audio devices found");
+        } else {
+            note(outputs == 0 ? "no audio output devices found" : "no audio input devices found");
+        }
+    } else {
+        // The list shows its first device while the stored one is missing:
+        // only picking a device changes the setting.
+        if (!jackMode && !ListHolds(view, kAudioInputDevice, current.audioInputDevice)) {
+            note("no input device named " + Quoted(current.audioInputDevice) + "; choose one");
+        }
+        if (!ListHolds(view, kAudioOutputDevice, current.audioOutputDevice)) {
+            note(std::string(jackMode ? "no device named " : "no output device named ") +
+                 Quoted(current.audioOutputDevice) + "; choose one");
+        }
+        struct Pair {
+            int left;
+            int right;
+            const char* direction;
+            uint16_t first;
+        };
+        for (const Pair& pair : {Pair{kInputChannel1, kInputChannel2, "input", current.inputChannel1},
+                                 Pair{kOutputChannel1, kOutputChannel2, "output", current.outputChannel1}}) {
+            if (view.SelectedItem(pair.left) >= 0) {
+                continue;
+            }
+            const int channels = view.ItemCount(pair.right);
+            if (channels < 2) {
+                note("the " + std::string(pair.direction) + " device has " + std::to_string(channels) + " " +
+                     pair.direction + " channel" + (channels == 1 ? "" : "s") + "; Snarlbox needs 2");
+            } else {
+                note(std::string(pair.direction) + " channels " + std::to_string(pair.first) + "/" +
+                     std::to_string(pair.first + 1) + " are not on this device");
+            }
+        }
+        if (view.SelectedItem(kSampleRate) < 0) {
+            const bool oneDevice = jackMode || view.ItemText(kAudioInputDevice, view.SelectedItem(kAudioInputDevice)) ==
+                                                   view.ItemText(kAudioOutputDevice, view.SelectedItem(kAudioOutputDevice));
+            note(std::string(current.sampleRate) + " Hz is not offered by " +
+                 (oneDevice ? "this device" : "these devices"));
+        }
+    }
+    if (view.SelectedItem(kIoVectorSize) < 0) {
+        note("IO vector size " + Quoted(current.ioVectorSize) + " is not one of the sizes offered");
+    }
+    if (view.SelectedItem(kSignalVectorSize) < 0) {
+        note(vectorSizeClash ? std::string("IO vector size is smaller than the signal vector size")
+                             : "signal vector size " + Quoted(current.signalVectorSize) +
+                                   " is not one of the sizes offered");
+    }
+    view.SetText(kAudioNote, notes.c_str());
+
+    std::string midiNote;
+    if (!host.MidiObjectsExist()) {
+        midiNote = host.MidiServerAway() ? "JACK server is not running" : "MIDI is not available";
+    }
+    view.SetText(kMidiNote, midiNote.c_str());
+}
+
 void PreferencesDialog::SelectByText(int id, const char* text)
 {
     const int count = view.ItemCount(id);
@@ -239,7 +330,8 @@ void PreferencesDialog::VectorSizeChanged()
                           ? kSignalVectorSizeChoices[sigSelection]
                           : current.signalVectorSize;
     SetSettingsText(current.ioVectorSize, io.c_str());
-    if (std::strtol(io.c_str(), nullptr, 10) < std::strtol(sig.c_str(), nullptr, 10)) {
+    vectorSizeClash = std::strtol(io.c_str(), nullptr, 10) < std::strtol(sig.c_str(), nullptr, 10);
+    if (vectorSizeClash) {
         SetSettingsText(current.signalVectorSize, kSignalVectorSizeChoices[0]);
         view.SelectItem(kSignalVectorSize, -1);
     } else {

@@ -35,6 +35,10 @@ public:
         kDriverConfig = 40022,
         kMonoInput = 40023,
         kApply = 40024,
+        // Notes under the audio lists and under the MIDI lists: why a list
+        // is empty or has nothing selected.
+        kAudioNote = 40025,
+        kMidiNote = 40026,
     };
     // What a control reports.
     enum Notification {
@@ -65,6 +69,11 @@ public:
     void FillOutputChannelLists(unsigned int outputChannels);
     void FillSampleRates(const AudioDeviceInfo& input, const AudioDeviceInfo& output);
     bool FillMidiControls();
+    // Says under the lists why a list is empty or without a selection (no
+    // devices, no server, a rate or channels the device lacks, an IO vector
+    // size below the signal vector size); clears the notes otherwise.
+    // UI thread only.
+    void ExplainBlankLists();
 
     // 0 while the dialog runs, else the result it ended with. UI thread only.
     int Result() const { return result; }
@@ -86,4 +95,5 @@ private:
     int result = 0;
     int absentInputItem = -1;  // list position of a stored port shown as absent
     int absentOutputItem = -1;
+    bool vectorSizeClash = false;  // the signal size was dropped for a smaller IO size
 };

@@ -61,6 +61,17 @@ PreferencesGtk::PreferencesGtk(GtkWidget* owner)
         controls[id] = button;
         return button;
     };
+    // A note under a group's lists, shown only while it has something to say.
+    auto makeNote = [this](int id) {
+        GtkWidget* note = gtk_label_new(nullptr);
+        gtk_label_set_xalign(GTK_LABEL(note), 0.0f);
+        gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+        gtk_label_set_max_width_chars(GTK_LABEL(note), 40);
+        gtk_widget_set_margin_top(note, 6);
+        gtk_widget_set_no_show_all(note, TRUE);
+        controls[id] = note;
+        return note;
+    };
     // One labelled list in a grid cell: the label above the list.
     auto place = [&](GtkWidget* grid, const char* label, GtkWidget* widget, int column, int row, int width) {
         gtk_grid_attach(GTK_GRID(grid), Label(label), column, row * 2, width, 1);
@@ -88,6 +99,7 @@ PreferencesGtk::PreferencesGtk(GtkWidget* owner)
     place(audio, "Output 2 (R)", makeList(P::kOutputChannel2), 1, 4, 1);
     gtk_grid_attach(GTK_GRID(audio), makeButton(P::kDriverConfig, gtk_button_new_with_label("JACK Config...")), 2, 9,
                     1, 1);
+    gtk_grid_attach(GTK_GRID(audio), makeNote(P::kAudioNote), 0, 10, 3, 1);
     gtk_container_add(GTK_CONTAINER(audioFrame), audio);
     gtk_box_pack_start(GTK_BOX(content), audioFrame, FALSE, FALSE, 0);
 
@@ -100,6 +112,7 @@ PreferencesGtk::PreferencesGtk(GtkWidget* owner)
     place(midi, "Output Device", makeList(P::kMidiOutputDevice), 0, 1, 1);
     place(midi, "Input Channel", makeList(P::kMidiInputChannel), 1, 0, 1);
     place(midi, "Output Channel", makeList(P::kMidiOutputChannel), 1, 1, 1);
+    gtk_grid_attach(GTK_GRID(midi), makeNote(P::kMidiNote), 0, 4, 2, 1);
     gtk_container_add(GTK_CONTAINER(midiFrame), midi);
     gtk_box_pack_start(GTK_BOX(content), midiFrame, FALSE, FALSE, 0);
 
@@ -236,6 +249,14 @@ bool PreferencesGtk::IsChecked(int id)
 {
     GtkWidget* widget = Control(id);
     return widget != nullptr && GTK_IS_TOGGLE_BUTTON(widget) && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget));
+}
+
+void PreferencesGtk::SetText(int id, const char* text)
+{
+    if (GtkWidget* widget = Control(id); widget != nullptr && GTK_IS_LABEL(widget)) {
+        gtk_label_set_text(GTK_LABEL(widget), text);
+        gtk_widget_set_visible(widget, text[0] != '\0');
+    }
 }
 
 void PreferencesGtk::EndDialog(int result)

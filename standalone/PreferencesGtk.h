@@ -32,15 +32,17 @@ public:
     void EnableControl(int id, bool enabled) override;
     void SetChecked(int id, bool checked) override;
     bool IsChecked(int id) override;
+    void SetText(int id, const char* text) override;
     void EndDialog(int result) override;
 
     GtkWidget* DialogWidget() const { return dialog; }
+    // The widget of a control id, or null. UI thread only.
+    GtkWidget* Control(int id) const;
 
 private:
     struct Handlers;
     friend struct Handlers;
 
-    GtkWidget* Control(int id) const;
     void Notify(int id, int notification);
 
     GtkWidget* dialog = nullptr;

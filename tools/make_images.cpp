@@ -6,6 +6,12 @@
 //
 // Usage: make_images <output folder>
 
+#include "core/IParameter.h"
+#include "effect/DistortionEffect.h"
+#include "effect/EditorKnob.h"
+#include "effect/EditorLayout.h"
+#include "effect/KnobFrameAngle.h"
+#include "effect/KnobScaleText.h"
 #include "raster/BlendMode.h"
 #include "raster/Blit.h"
 #include "raster/PngDecoder.h"
@@ -23,6 +29,8 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
+
+double Radians(double degrees) { return degrees * pi / 180.0; }
 
 struct Rgb {
     double r, g, b;
@@ -160,9 +168,10 @@ void DrawKnob(cairo_t* cr, double cx, double cy, double s, double angle)
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 }
 
-// The round dial: a dark bezel, a green striped face and a red cover whose
-// opening grows clockwise from twelve with open (0 to 1).
-void DrawOpener(cairo_t* cr, double cx, double cy, double open)
+// The round dial: a dark bezel, a green striped face and a red cover. The
+// needle points at angle (radians clockwise from twelve); the green face
+// shows from the lowest end of the travel up to the needle, like a gauge.
+void DrawOpener(cairo_t* cr, double cx, double cy, double angle)
 {
     SoftShadow(cr, cx + 1.2, cy + 2.2, 28.5, 3.0, 0.55);
 
@@ -207,10 +216,10 @@ void DrawOpener(cairo_t* cr, double cx, double cy, double open)
         cairo_set_source_rgba(cr, 0.0, 0.18, 0.02, 0.38);
         cairo_fill(cr);
     }
-    // Red cover: everything but the opening wedge, with a shadow on the green.
-    double opening = open * 2 * pi;
-    double start = -pi / 2 + opening;
-    double end = -pi / 2 + 2 * pi;
+    // Red cover: from the needle on round to the lowest end, with a shadow
+    // on the green. Cairo's angles start at three o'clock.
+    const double start = angle - pi / 2;
+    const double end = Radians(kKnobLowestDegrees) + 2 * pi - pi / 2;
     if (end - start > 1e-6) {
         cairo_save(cr);
         cairo_translate(cr, 1.2, 1.6);
@@ -234,14 +243,6 @@ void DrawOpener(cairo_t* cr, double cx, double cy, double open)
         cairo_set_source_rgba(cr, 0.25, 0.0, 0.0, 0.8);
         cairo_stroke(cr);
     }
-    // Hub.
-    cairo_arc(cr, cx, cy, 4.0, 0, 2 * pi);
-    p = cairo_pattern_create_radial(cx - 1.2, cy - 1.5, 0.3, cx, cy, 4.0);
-    AddStop(p, 0.0, {0.95, 0.95, 0.92});
-    AddStop(p, 1.0, {0.25, 0.25, 0.25});
-    cairo_set_source(cr, p);
-    cairo_fill(cr);
-    cairo_pattern_destroy(p);
     cairo_restore(cr);
 
     // Glass: a highlight across the top left and a faint rim.
@@ -256,6 +257,31 @@ void DrawOpener(cairo_t* cr, double cx, double cy, double open)
     cairo_fill(cr);
     cairo_pattern_destroy(p);
     cairo_restore(cr);
+
+    // Needle over the glass, so it reads clearly: a dark blade with a lit edge
+    // and a short tail, turning with the value.
+    const double sx = std::sin(angle);
+    const double sy = -std::cos(angle);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 3.4);
+    cairo_set_source_rgba(cr, 1, 1, 1, 0.35);
+    cairo_move_to(cr, cx - 5.0 * sx + 0.5, cy - 5.0 * sy + 0.8);
+    cairo_line_to(cr, cx + 22.5 * sx + 0.5, cy + 22.5 * sy + 0.8);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 2.8);
+    cairo_set_source_rgba(cr, 0.03, 0.03, 0.04, 1.0);
+    cairo_move_to(cr, cx - 5.0 * sx, cy - 5.0 * sy);
+    cairo_line_to(cr, cx + 22.5 * sx, cy + 22.5 * sy);
+    cairo_stroke(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    // Hub.
+    cairo_arc(cr, cx, cy, 4.0, 0, 2 * pi);
+    p = cairo_pattern_create_radial(cx - 1.2, cy - 1.5, 0.3, cx, cy, 4.0);
+    AddStop(p, 0.0, {0.95, 0.95, 0.92});
+    AddStop(p, 1.0, {0.25, 0.25, 0.25});
+    cairo_set_source(cr, p);
+    cairo_fill(cr);
+    cairo_pattern_destroy(p);
 }
 
 // A small deterministic noise source, so the panel grain is the same on every run.
@@ -317,18 +343,39 @@ void Label(cairo_t* cr, const char* text, const char* font, double x, double y, 
     g_object_unref(layout);
 }
 
-struct KnobPlace {
-    int left, top, right, bottom;
-    const char* label;
+// The two ends printed on each knob's scale, from its parameter.
+struct ScaleEnds {
+    std::string lowest;
+    std::string highest;
 };
 
-constexpr KnobPlace knobs[6] = {
-    {47, 32, 117, 102, "Coarse Downsample"}, {142, 32, 212, 102, "Fine Downsample"},
-    {238, 32, 308, 102, "Even Harmonics"},   {336, 32, 406, 102, "Odd Harmonics"},
-    {437, 36, 501, 100, "Wet %"},            {532, 36, 596, 100, "Volume"},
-};
+// A dark recessed well for the readout's light text.
+void ReadoutWell(cairo_t* cr)
+{
+    const double x = kReadoutLeft, y = kReadoutTop, w = kReadoutRight - kReadoutLeft, h = kReadoutBottom - kReadoutTop;
+    RoundedRect(cr, x - 1, y - 1, w + 2, h + 2, 4);
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, y - 1, 0, y + h + 1);
+    cairo_pattern_add_color_stop_rgba(p, 0.0, 0.0, 0.0, 0.0, 0.55);
+    cairo_pattern_add_color_stop_rgba(p, 1.0, 1.0, 0.88, 0.70, 0.30);
+    cairo_set_source(cr, p);
+    cairo_fill(cr);
+    cairo_pattern_destroy(p);
+    RoundedRect(cr, x, y, w, h, 3);
+    p = cairo_pattern_create_linear(0, y, 0, y + h);
+    AddStop(p, 0.0, {0.05, 0.03, 0.02});
+    AddStop(p, 1.0, {0.11, 0.07, 0.04});
+    cairo_set_source(cr, p);
+    cairo_fill(cr);
+    cairo_pattern_destroy(p);
+    // The inner top edge in shadow.
+    cairo_move_to(cr, x + 3, y + 0.5);
+    cairo_line_to(cr, x + w - 3, y + 0.5);
+    cairo_set_line_width(cr, 1);
+    cairo_set_source_rgba(cr, 0, 0, 0, 0.6);
+    cairo_stroke(cr);
+}
 
-void DrawBackground(cairo_t* cr, double w, double h)
+void DrawBackground(cairo_t* cr, double w, double h, const ScaleEnds (&ends)[6])
 {
     // Dark frame.
     cairo_rectangle(cr, 0, 0, w, h);
@@ -397,10 +444,11 @@ void DrawBackground(cairo_t* cr, double w, double h)
     Screw(cr, w - 16, h - 16, 2.7);
 
     // Recessed wells and scale marks round each knob.
-    for (const KnobPlace& k : knobs) {
-        double cx = (k.left + k.right) / 2.0;
-        double cy = (k.top + k.bottom) / 2.0;
-        double r = (k.right - k.left) / 2.0 + 1.5;
+    for (size_t knob = 0; knob < 6; ++knob) {
+        const EditorKnob& k = kEditorKnobs[knob];
+        double cx = k.x + k.frameSize / 2.0;
+        double cy = k.y + k.frameSize / 2.0;
+        double r = k.frameSize / 2.0 + 1.5;
         cairo_arc(cr, cx, cy, r + 1.0, 0, 2 * pi);
         p = cairo_pattern_create_linear(cx, cy - r, cx, cy + r);
         cairo_pattern_add_color_stop_rgba(p, 0.0, 0.05, 0.02, 0.0, 0.55);
@@ -411,10 +459,11 @@ void DrawBackground(cairo_t* cr, double w, double h)
         cairo_arc(cr, cx, cy, r, 0, 2 * pi);
         cairo_set_source_rgba(cr, 0.12, 0.06, 0.03, 0.9);
         cairo_fill(cr);
-        // Tick marks from seven to five o'clock, in eleven steps.
+        // Tick marks over the knob's travel, in eleven steps: the first and
+        // the last are where the knob points at its ends.
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
         for (int t = 0; t <= 10; ++t) {
-            double a = (-150.0 + 300.0 * t / 10.0) * pi / 180.0;
+            double a = Radians(KnobFrameAngle(t + 1, 11));
             double r0 = r + 2.5;
             double r1 = r + ((t % 5 == 0) ? 6.0 : 4.5);
             cairo_set_line_width(cr, (t % 5 == 0) ? 1.4 : 1.0);
@@ -426,12 +475,18 @@ void DrawBackground(cairo_t* cr, double w, double h)
         cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 
         const Rgb ink = {0.97, 0.90, 0.76};
-        // 0 and 100 sit just outside the first and last ticks, the name below.
-        double below = cy + r + 4;
-        Label(cr, "0", "DejaVu Sans Bold 7px", cx - 0.62 * r, below - 3, 1.0, ink);
-        Label(cr, "100", "DejaVu Sans Bold 7px", cx + 0.62 * r, below - 3, 0.0, ink);
+        // The ends of the parameter's range sit just outside the first and
+        // last ticks, the name below.
+        const double low = Radians(KnobFrameAngle(1, 11));
+        const double high = Radians(KnobFrameAngle(11, 11));
+        const double out = r + 6.5;
+        Label(cr, ends[knob].lowest.c_str(), "DejaVu Sans Bold 8px", cx + out * std::sin(low) - 1,
+              cy - out * std::cos(low) - 3, 1.0, ink);
+        Label(cr, ends[knob].highest.c_str(), "DejaVu Sans Bold 8px", cx + out * std::sin(high) + 1,
+              cy - out * std::cos(high) - 3, 0.0, ink);
         Label(cr, k.label, "DejaVu Sans Bold 7.5px", cx, 115, 0.5, ink);
     }
+    ReadoutWell(cr);
 
     // Product name plate at the bottom left.
     cairo_move_to(cr, 30, h - 27.5);
@@ -520,11 +575,19 @@ int main(int argc, char** argv)
     std::string dir = argv[1];
     bool ok = true;
 
+    // Each scale prints its parameter's real range.
+    const DistortionEffect effect(nullptr, nullptr, false);
+    ScaleEnds ends[6];
+    for (size_t i = 0; i < 6; ++i) {
+        const IParameter& parameter = *effect.parameters[static_cast<size_t>(kEditorKnobs[i].paramIndex)];
+        ends[i] = {KnobScaleText(parameter, 0.0), KnobScaleText(parameter, 1.0)};
+    }
+
     {
         Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 70, 70 * 64));
         cairo_t* cr = Begin(s.get());
         for (int i = 0; i < 64; ++i) {
-            double angle = (i - 32) * (150.0 / 32.0) * pi / 180.0;
+            double angle = Radians(KnobFrameAngle(i + 1, 64));
             cairo_save(cr);
             cairo_rectangle(cr, 0, 70 * i, 70, 70);
             cairo_clip(cr);
@@ -541,7 +604,7 @@ int main(int argc, char** argv)
             cairo_save(cr);
             cairo_rectangle(cr, 0, 64 * i, 64, 64);
             cairo_clip(cr);
-            DrawOpener(cr, 32, 32 + 64 * i, (4.0 + (350.0 - 4.0) * i / 30.0) / 360.0);
+            DrawOpener(cr, 32, 32 + 64 * i, Radians(KnobFrameAngle(i + 1, 31)));
             cairo_restore(cr);
         }
         cairo_destroy(cr);
@@ -550,7 +613,7 @@ int main(int argc, char** argv)
     {
         Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 655, 175));
         cairo_t* cr = Begin(s.get());
-        DrawBackground(cr, 655, 175);
+        DrawBackground(cr, kEditorWidth, kEditorHeight, ends);
         cairo_destroy(cr);
         ok = Write(s.get(), dir + "/SnarlboxBG_g.png") && ok;
     }
@@ -573,13 +636,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "make_images: cannot decode the images just written\n");
         return 1;
     }
-    const int defaultFrame[6] = {0, 0, 0, 0, 30, 30};
-    for (int i = 0; i < 6; ++i) {
-        const RasterBitmap* strip = i < 4 ? knob.get() : opener.get();
-        int frameHeight = i < 4 ? 70 : 64;
-        RasterRect frame{0, defaultFrame[i] * frameHeight, strip->Width(), (defaultFrame[i] + 1) * frameHeight};
-        BlitBitmap(background.get(), strip, knobs[i].left, knobs[i].top, &frame, 1.0f,
-                   BlendModeCopy | BlendUseSourceAlpha);
+    for (const EditorKnob& k : kEditorKnobs) {
+        const IParameter& parameter = *effect.parameters[static_cast<size_t>(k.paramIndex)];
+        const int shown = parameter.ToNormalized(parameter.defaultValue) < 0.5 ? 0 : k.frameCount - 1;
+        const RasterBitmap* strip = k.imageId == 101 ? knob.get() : opener.get();
+        RasterRect frame{0, shown * k.frameSize, strip->Width(), (shown + 1) * k.frameSize};
+        BlitBitmap(background.get(), strip, k.x, k.y, &frame, 1.0f, BlendModeCopy | BlendUseSourceAlpha);
     }
     Surface preview = ToSurface(*background);
     return Write(preview.get(), dir + "/preview.png") ? 0 : 1;

@@ -27,7 +27,7 @@ TEST(EditorFactory, EffectBuildsItsEditorOnlyThroughTheFactory)
     EXPECT_EQ(editor->width, 655);
     EXPECT_EQ(editor->height, 175);
     EXPECT_EQ(editor->frameRate, 25);
-    ASSERT_EQ(editor->controls.size(), 7u);
+    ASSERT_EQ(editor->controls.size(), 9u); // background, six knobs, the readout's name and value
     EXPECT_EQ(editor->controls[0]->paramIndex, -1);
     EXPECT_EQ(editor->controls[1]->paramIndex, DistortionEffect::CoarseDownsample);
     EXPECT_NE(editor->backBuffer, nullptr); // attached: the back buffer exists

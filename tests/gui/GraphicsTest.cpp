@@ -3,6 +3,7 @@
 #include "gui/BitmapCache.h"
 #include "gui/IBitmapControl.h"
 #include "gui/IKnobMultiControl.h"
+#include "gui/ITextControl.h"
 #include "raster/RasterSysBitmap.h"
 #include "tests/gui/GuiTestSupport.h"
 
@@ -366,7 +367,8 @@ TEST(GraphicsLifecycle, EffectEditorShowsEveryParameterAfterAttach)
     IGraphics* graphics = editor.get();
     effect.AttachEditor(std::move(editor));
 
-    ASSERT_EQ(graphics->controls.size(), 7u);
+    // The background, the six knobs, then the readout's name and value.
+    ASSERT_EQ(graphics->controls.size(), 9u);
     const int params[] = {-1, 0, 1, 5, 6, 2, 3};
     const IRectangle rects[] = {{0, 0, 655, 175},   {47, 32, 117, 102},  {142, 32, 212, 102}, {238, 32, 308, 102},
                                 {336, 32, 406, 102}, {437, 36, 501, 100}, {532, 36, 596, 100}};
@@ -379,6 +381,15 @@ TEST(GraphicsLifecycle, EffectEditorShowsEveryParameterAfterAttach)
             EXPECT_EQ(control.value, p.ToNormalized(p.value)) << i;
             EXPECT_EQ(control.defaultValue, control.value) << i;
         }
+    }
+    for (size_t i = 7; i < 9; ++i) {
+        IControl& readout = *graphics->controls[i];
+        EXPECT_EQ(readout.paramIndex, -1) << i;
+        EXPECT_FALSE(readout.HitTest(readout.rect.left, readout.rect.top)) << "the readout takes no mouse";
+    }
+    for (size_t i = 1; i < 7; ++i) {
+        EXPECT_EQ(static_cast<IControl*>(graphics->controls[i]->nameDisplay), graphics->controls[7].get()) << i;
+        EXPECT_EQ(static_cast<IControl*>(graphics->controls[i]->valueDisplay), graphics->controls[8].get()) << i;
     }
     EXPECT_EQ(graphics->controls[0]->blend.mode, IBlendSpec::BlendReplace);
     ASSERT_NE(graphics->backBuffer, nullptr);

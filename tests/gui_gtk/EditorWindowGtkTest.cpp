@@ -1,10 +1,13 @@
+#include "tests/support/GtkTestLoop.h"
 #include "tests/support/RequireService.h"
 #include "core/IParameter.h"
 #include "effect/DistortionEffect.h"
 #include "effect/EditorFactory.h"
+#include "effect/EditorLayout.h"
 #include "gui/IGraphicsGtk.h"
 #include "gui/IGraphicsHeadless.h"
 #include "gui/IPopupMenu.h"
+#include "gui/ITextControl.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <gtest/gtest.h>
@@ -23,33 +26,6 @@ namespace {
 std::unique_ptr<IGraphics> MakeHeadlessEditor(IAudioPlugin* plug, int w, int h, int fps)
 {
     return std::make_unique<IGraphicsHeadless>(plug, w, h, fps);
-}
-
-// Runs the main loop for about ms milliseconds.
-void Pump(int ms)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        while (gtk_events_pending()) {
-            gtk_main_iteration_do(FALSE);
-        }
-        g_usleep(2000);
-    }
-}
-
-// Runs f once from the main loop after ms milliseconds (nested loops included).
-void RunLater(int ms, std::function<void()> f)
-{
-    auto* held = new std::function<void()>(std::move(f));
-    g_timeout_add(
-        static_cast<guint>(ms),
-        [](gpointer data) -> gboolean {
-            auto* fn = static_cast<std::function<void()>*>(data);
-            (*fn)();
-            delete fn;
-            return G_SOURCE_REMOVE;
-        },
-        held);
 }
 
 // A key press queued on the top-level window, as the X server would deliver it.
@@ -112,14 +88,6 @@ public:
     std::vector<EditorKey> keys;
 };
 
-bool HaveXdotool()
-{
-    gchar* tool = g_find_program_in_path("xdotool");
-    bool found = tool != nullptr;
-    g_free(tool);
-    return found;
-}
-
 bool HaveDisplay()
 {
     static int state = -1;
@@ -168,20 +136,6 @@ protected:
         gdk_window_get_origin(gtk_widget_get_window(area), &ox, &oy);
         sx = ox + x;
         sy = oy + y;
-    }
-
-    // Real pointer input through the X test extension.
-    bool Xdotool(const std::string& args)
-    {
-        gchar* tool = g_find_program_in_path("xdotool");
-        if (!tool) {
-            return false;
-        }
-        std::string command = std::string(tool) + " " + args;
-        g_free(tool);
-        gint status = -1;
-        bool ran = g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr);
-        return ran && status == 0;
     }
 
     bool PointerTo(int x, int y)
@@ -294,7 +248,10 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     IGraphics& ref = dynamic_cast<IGraphics&>(*reference->Editor());
     ref.controls[1]->TakePlugValue(coarse.value);
     ref.PaintDirtyControls(IRectangle{0, 0, 655, 175});
-    EXPECT_EQ(CountDifferentPixels(*editor->backBuffer, *ref.backBuffer), 0);
+    // Let go above the knob, the readout is empty, as in the reference.
+    EXPECT_EQ(CountDifferentPixels(*editor->backBuffer, *ref.backBuffer), 0)
+        << "readout \"" << coarse.nameDisplay->Text() << "\" \"" << coarse.valueDisplay->Text() << "\", "
+        << (coarse.NeedsDrawing() || coarse.nameDisplay->NeedsDrawing() ? "not yet drawn" : "drawn");
 
     // And the screen shows the back buffer (alpha not shown).
     GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 655, 175);
@@ -316,6 +273,51 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     EXPECT_DOUBLE_EQ(coarse.value, 0.0);
     EXPECT_DOUBLE_EQ(coarseParameter.value, coarseParameter.defaultValue);
     EXPECT_EQ(editor->captureIndex, -1);
+}
+
+// The readout under a real drag and a real pointer, on the screen too.
+TEST_F(EditorWindowGtk, ReadoutShowsTheKnobBeingDraggedOrPointedAt)
+{
+    REQUIRE_SERVICE(HaveXdotool(), "xdotool is not installed");
+    ITextControl* name = editor->controls[1]->nameDisplay;
+    ITextControl* value = editor->controls[1]->valueDisplay;
+    ASSERT_TRUE(name != nullptr && value != nullptr);
+    auto readoutOnScreen = [&] {
+        GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), kReadoutLeft, kReadoutTop,
+                                                     kReadoutRight - kReadoutLeft, kReadoutBottom - kReadoutTop);
+        std::string pixels;
+        if (shot != nullptr) {
+            pixels.assign(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(shot)), gdk_pixbuf_get_byte_length(shot));
+            g_object_unref(shot);
+        }
+        return pixels;
+    };
+    const std::string empty = readoutOnScreen();
+    ASSERT_FALSE(empty.empty());
+
+    // A quarter of the way up (70 pixels), looked at before letting go.
+    int sx = 0;
+    int sy = 0;
+    ScreenPoint(82, 80, sx, sy);
+    const std::string x = std::to_string(sx);
+    ASSERT_TRUE(Xdotool("mousemove " + x + " " + std::to_string(sy) + " sleep 0.05 mousedown 1 sleep 0.05 mousemove " +
+                        x + " " + std::to_string(sy - 30) + " sleep 0.05 mousemove " + x + " " +
+                        std::to_string(sy - 70)));
+    Pump(300);
+    EXPECT_EQ(name->Text(), "Coarse Downsample");
+    EXPECT_EQ(value->Text(), "21.42");
+    EXPECT_NE(readoutOnScreen(), empty);
+    // Let go above the knob: the readout empties, on screen as well.
+    ASSERT_TRUE(Xdotool("mouseup 1"));
+    Pump(300);
+    EXPECT_EQ(name->Text(), "");
+    EXPECT_EQ(readoutOnScreen(), empty);
+
+    // Pointing at the Wet dial shows it.
+    ASSERT_TRUE(PointerTo(469, 68));
+    Pump(300);
+    EXPECT_EQ(name->Text(), "Wet Amount");
+    EXPECT_EQ(value->Text(), "1.000");
 }
 
 TEST_F(EditorWindowGtk, IdleEditorDoesNotPresent)
@@ -536,7 +538,7 @@ TEST_F(EditorWindowGtk, ColourAndFileDialogs)
 TEST_F(EditorWindowGtk, ResizeGrowsTheAreaAndItsWindow)
 {
     editor->ResizeEditor(655, 175); // same size: nothing happens
-    EXPECT_EQ(editor->controls.size(), 7u);
+    EXPECT_EQ(editor->controls.size(), 9u);
     editor->ResizeEditor(700, 200);
     Pump(200);
     EXPECT_TRUE(editor->controls.empty()); // whoever resizes builds the controls again

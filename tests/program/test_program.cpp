@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,9 +27,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+// Checks done every 20 ms until it holds or milliseconds have passed on the
+// clock (a check that takes a while, such as a screenshot, counts too).
 bool WaitFor(const std::function<bool()>& done, int milliseconds)
 {
-    for (int waited = 0; waited < milliseconds; waited += 20) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < deadline) {
         if (done()) {
             return true;
         }
@@ -59,6 +63,75 @@ std::string Shell(const std::string& command)
         out.pop_back();
     }
     return out;
+}
+
+// A picture of a window as the X server shows it, 8-bit RGB.
+struct Shot {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+    const unsigned char* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+Shot Capture(const std::string& window, const fs::path& file)
+{
+    Shot shot;
+    Shell("import -window " + window + " " + file.string());
+    std::istringstream size(Shell("identify -format '%w %h' " + file.string()));
+    size >> shot.width >> shot.height;
+    if (shot.width <= 0 || shot.height <= 0) {
+        return Shot{};
+    }
+    shot.rgb.resize(static_cast<size_t>(shot.width) * shot.height * 3);
+    if (FILE* pipe = popen(("convert " + file.string() + " -depth 8 rgb:-").c_str(), "r")) {
+        const size_t got = fread(shot.rgb.data(), 1, shot.rgb.size(), pipe);
+        pclose(pipe);
+        if (got != shot.rgb.size()) {
+            return Shot{};
+        }
+    }
+    return shot;
+}
+
+// The first row of the editor: the first dark row down the middle of the
+// window (the menu bar above it is light); -1 when there is none.
+int EditorTop(const Shot& shot)
+{
+    for (int y = 0; y < shot.height; ++y) {
+        const unsigned char* p = shot.At(327, y);
+        if (p[0] + p[1] + p[2] < 3 * 110) {
+            return y;
+        }
+    }
+    return -1;
+}
+
+// Pixels of the rows from top to bottom (exclusive) that differ between two shots.
+int DifferentPixels(const Shot& a, const Shot& b, int top, int bottom)
+{
+    int different = 0;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < a.width; ++x) {
+            different += std::memcmp(a.At(x, y), b.At(x, y), 3) != 0 ? 1 : 0;
+        }
+    }
+    return different;
+}
+
+// Pixels of the light in the rows from top on: green while audio plays,
+// amber while it waits for something to come back.
+int LightPixels(const Shot& shot, int top, bool green)
+{
+    int count = 0;
+    for (int y = top; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            const int r = shot.At(x, y)[0], g = shot.At(x, y)[1], b = shot.At(x, y)[2];
+            const bool isGreen = g > 110 && g > r + 60 && g > b + 50;
+            const bool isAmber = r > 170 && g > 100 && g < 190 && b < 70;
+            count += (green ? isGreen : isAmber) ? 1 : 0;
+        }
+    }
+    return count;
 }
 
 // One run of the program with its own configuration and runtime folders.
@@ -198,8 +271,8 @@ public:
     {
         return WaitFor(
             [&] {
-                const char** in = jack_get_ports(client, "^RtApiJack.*:inport", nullptr, JackPortIsInput);
-                const char** out = jack_get_ports(client, "^RtApiJack.*:outport", nullptr, JackPortIsOutput);
+                const char** in = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:inport", nullptr, JackPortIsInput);
+                const char** out = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:outport", nullptr, JackPortIsOutput);
                 bool ok = in != nullptr && out != nullptr && in[0] && in[1] && out[0] && out[1];
                 if (ok) {
                     for (int c = 0; c < 2; ++c) {
@@ -341,17 +414,18 @@ TEST_F(ProgramTest, AudioRunsThroughTheEffectAndTheGainKnobTurnsItDown)
     // Audio may start before the window shows (it is started first).
     ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
     const std::string window = WindowId();
-    // The window's geometry gives the editor's origin below the menu bar.
+    // The window's position and its picture give the editor's origin
+    // between the menu bar and the status line.
     const std::string geometry = Shell("xdotool getwindowgeometry --shell " + window);
-    int x = 0, y = 0, height = 0;
+    int x = 0, y = 0;
     std::istringstream lines(geometry);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("X=", 0) == 0) x = std::stoi(line.substr(2));
         if (line.rfind("Y=", 0) == 0) y = std::stoi(line.substr(2));
-        if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
     }
-    const int editorTop = y + height - 175;
-    ASSERT_GE(height, 175) << geometry;
+    const int top = EditorTop(Capture(window, home / "window.png"));
+    ASSERT_GE(top, 0) << geometry;
+    const int editorTop = y + top;
     // Drag the Gain knob (564, 68 in the editor) 100 pixels down.
     const int kx = x + 564, ky = editorTop + 68;
     Shell("xdotool mousemove " + std::to_string(kx) + " " + std::to_string(ky) + " mousedown 1");
@@ -472,7 +546,7 @@ TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)
     DcClient tester;
     ASSERT_TRUE(tester.Open(0.5f));
     ASSERT_TRUE(tester.Connect());
-    EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << tester.Last(0);
+    EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << tester.Last(0) << "\n" << Shell("jack_lsp -c 2>&1");
 
     // Killed and started again, it comes back by itself too.
     server.Kill();
@@ -544,4 +618,77 @@ TEST_F(ProgramTest, UnreadStandardOutputNeverStopsAudioOrQuit)
     EXPECT_EQ(code, 0);
     EXPECT_LT(ms, 2000);
     close(pipeFds[0]);
+}
+
+// A musician sees at a glance that the sound stopped: the status line's light
+// turns from green to amber when the server dies, and nothing else in the
+// window changes. Patchbays show the program as "Snarlbox".
+TEST_F(ProgramTest, WindowShowsWhenTheServerDies)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
+    WriteSettings(kJackSettings);
+    DcClient tester;
+    ASSERT_TRUE(tester.Open(0.5f));
+    Program program(home);
+    program.Start(-1, home / "stderr.txt");
+    ASSERT_TRUE(tester.Connect()) << "the program's JACK ports never appeared";
+    ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000));
+
+    // jack_lsp lists the stream's ports under "Snarlbox" (JACK MIDI, used
+    // where there is no ALSA sequencer, takes that name first and the server
+    // then numbers the stream's client), and nothing under the libraries' names.
+    const std::string ports = Shell("jack_lsp 2>&1");
+    for (const char* port : {"inport 0", "inport 1", "outport 0", "outport 1"}) {
+        bool found = false;
+        std::istringstream lines(ports);
+        for (std::string line; std::getline(lines, line);) {
+            const size_t colon = line.find(':');
+            found = found || (line.rfind("Snarlbox", 0) == 0 && colon != std::string::npos &&
+                              line.substr(colon + 1) == port &&
+                              (colon == 8 || line.compare(8, 1, "-") == 0));
+        }
+        EXPECT_TRUE(found) << port << " in\n" << ports;
+    }
+    EXPECT_EQ(ports.find("RtApiJack"), std::string::npos) << ports;
+    EXPECT_EQ(ports.find("RtMidi"), std::string::npos) << ports;
+
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    const std::string window = WindowId();
+    ASSERT_TRUE(WaitFor([&] { return LightPixels(Capture(window, home / "before.png"), 0, true) > 10; }, 5000))
+        << "no green light while audio runs";
+    const Shot before = Capture(window, home / "before.png");
+
+    server.Kill();
+    ASSERT_TRUE(WaitFor([&] { return LightPixels(Capture(window, home / "after.png"), 0, false) > 10; }, 8000))
+        << "no amber light after the server died";
+    const Shot after = Capture(window, home / "after.png");
+    ASSERT_EQ(after.width, before.width);
+    ASSERT_EQ(after.height, before.height);
+    const int top = EditorTop(before);
+    ASSERT_GE(top, 0);
+    ASSERT_LE(top + 175, before.height);
+    EXPECT_EQ(LightPixels(after, top + 175, true), 0);
+    EXPECT_GT(DifferentPixels(before, after, top + 175, before.height), 10);
+    // The menu bar and the editor look as they did.
+    EXPECT_EQ(DifferentPixels(before, after, 0, top + 175), 0);
+    EXPECT_EQ(QuitFromTheMenu(program).second, 0);
+}
+
+// Ctrl+P opens Preferences, Escape closes it, Ctrl+Q quits with 0.
+TEST_F(ProgramTest, ControlPOpensPreferencesAndControlQQuits)
+{
+    Program program(home);
+    program.Start(-1, home / "stderr.txt");
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "no main window";
+    const std::string window = WindowId();
+    auto preferences = [&] {
+        return Shell("xdotool search --onlyvisible --name '^Preferences$' 2>/dev/null | head -n1");
+    };
+    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+p");
+    ASSERT_TRUE(WaitFor([&] { return !preferences().empty(); }, 5000)) << "Ctrl+P opened no Preferences";
+    Shell("xdotool windowfocus --sync " + preferences() + " 2>/dev/null; xdotool key Escape");
+    ASSERT_TRUE(WaitFor([&] { return preferences().empty(); }, 5000)) << "Escape left Preferences open";
+    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+q");
+    EXPECT_EQ(program.Wait(10000), 0);
 }

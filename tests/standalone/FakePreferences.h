@@ -16,6 +16,7 @@ public:
         int selection = -1;
         bool enabled = true;
         bool checked = false;
+        std::string text;
     };
     std::map<int, Control> controls;
     int endResult = 0;
@@ -40,6 +41,7 @@ public:
     void EnableControl(int id, bool enabled) override { controls[id].enabled = enabled; }
     void SetChecked(int id, bool checked) override { controls[id].checked = checked; }
     bool IsChecked(int id) override { return controls[id].checked; }
+    void SetText(int id, const char* text) override { controls[id].text = text; }
     void EndDialog(int result) override { endResult = result; }
 
     std::vector<std::string> Items(int id) { return controls[id].items; }
@@ -57,6 +59,8 @@ public:
     std::vector<Device> devices[2];
     const uint16_t* driverType = nullptr;
     bool midiObjects = true;
+    bool jackServer = true;
+    bool midiServerAway = false;
     std::vector<std::string> midiIn{"off", "Port A"};
     std::vector<std::string> midiOut{"off", "Port B"};
     int createCount = 0;
@@ -101,7 +105,9 @@ public:
         return startSucceeds;
     }
     bool StreamRunning() override { return running; }
+    bool JackServerRunning() override { return jackServer; }
     bool MidiObjectsExist() override { return midiObjects; }
+    bool MidiServerAway() override { return midiServerAway; }
     std::vector<std::string> MidiInputNames() override { return midiIn; }
     std::vector<std::string> MidiOutputNames() override { return midiOut; }
     void ListMidiPorts() override { ++listCount; }

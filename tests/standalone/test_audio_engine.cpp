@@ -145,8 +145,8 @@ public:
     {
         std::vector<std::string> inports, outports;
         const bool found = WaitFor([&] {
-            inports = Ports(client, "^RtApiJack.*:inport", JackPortIsInput);
-            outports = Ports(client, "^RtApiJack.*:outport", JackPortIsOutput);
+            inports = Ports(client, "^Snarlbox:inport", JackPortIsInput);
+            outports = Ports(client, "^Snarlbox:outport", JackPortIsOutput);
             return inports.size() == 2 && outports.size() == 2;
         });
         if (!found) {
@@ -482,8 +482,11 @@ TEST_F(AudioEngineJack, InputChannelPairThreeFourOpensAtIndexTwo)
 
     TestClient tester;
     ASSERT_TRUE(tester.Open());
-    const auto inports = Ports(tester.client, "^RtApiJack.*:inport", JackPortIsInput);
-    ASSERT_EQ(inports.size(), 2u);
+    // Patchbays show the stream as the client "Snarlbox".
+    const auto inports = Ports(tester.client, "^Snarlbox:inport", JackPortIsInput);
+    ASSERT_EQ(inports, (std::vector<std::string>{"Snarlbox:inport 0", "Snarlbox:inport 1"}));
+    EXPECT_EQ(Ports(tester.client, "^Snarlbox:outport", JackPortIsOutput),
+              (std::vector<std::string>{"Snarlbox:outport 0", "Snarlbox:outport 1"}));
     EXPECT_EQ(Connections(tester.client, inports[0]), (std::vector<std::string>{"system:capture_3"}));
     EXPECT_EQ(Connections(tester.client, inports[1]), (std::vector<std::string>{"system:capture_4"}));
 }

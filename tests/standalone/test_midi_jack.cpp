@@ -75,6 +75,17 @@ public:
     std::string OutName() const { return jack_port_name(out); }
     std::string InName() const { return jack_port_name(in); }
     int InConnections() const { return jack_port_connected(in); }
+    // The ports "out" (feeding the host) or "in" is connected to.
+    std::vector<std::string> Peers(bool ofOut) const
+    {
+        std::vector<std::string> names;
+        const char** list = jack_port_get_all_connections(client, ofOut ? out : in);
+        for (const char** p = list; p != nullptr && *p != nullptr; ++p) {
+            names.emplace_back(*p);
+        }
+        jack_free(list);
+        return names;
+    }
 
     void Send(const std::vector<Bytes>& messages)
     {
@@ -208,6 +219,13 @@ TEST_F(MidiJackThreads, PortListsHoldOffThenLivePorts)
     EXPECT_GE(FindMidiOutputPort(testClient.InName().c_str()), 1);
     EXPECT_EQ(FindMidiInputPort("snarlbox-midi-test:nothing"), -1);
     EXPECT_EQ(midiInput->getCurrentApi(), RtMidi::UNIX_JACK);
+    // Patchbays show both objects as "Snarlbox" (the server numbers the second one).
+    const std::vector<std::string> toInput = testClient.Peers(true);
+    const std::vector<std::string> fromOutput = testClient.Peers(false);
+    ASSERT_EQ(toInput.size(), 1u);
+    ASSERT_EQ(fromOutput.size(), 1u);
+    EXPECT_EQ(toInput[0].rfind("Snarlbox:", 0), 0u) << toInput[0];
+    EXPECT_EQ(fromOutput[0].rfind("Snarlbox", 0), 0u) << fromOutput[0];
 }
 
 TEST_F(MidiJackThreads, ThruPassesEachMessageWithItsLength)

@@ -131,7 +131,8 @@ TEST_F(PreferencesTest, DriverSwitchRefillsAndJackMirrorsTheOutputDevice)
     EXPECT_STREQ(current.audioInputDevice, "system");
     EXPECT_STREQ(current.audioOutputDevice, "system");
     EXPECT_FALSE(view.controls[P::kAudioInputDevice].enabled);
-    EXPECT_TRUE(view.controls[P::kDriverConfig].enabled);
+    // JACK has no control panel: "JACK Config..." stays disabled.
+    EXPECT_FALSE(view.controls[P::kDriverConfig].enabled);
     EXPECT_EQ(view.Selected(P::kAudioInputDevice), "system");
     Click(P::kDriverConfig); // no control panel under JACK
     EXPECT_EQ(host.startCount, 0);
@@ -165,6 +166,76 @@ TEST_F(PreferencesTest, EmptyDeviceListsAndDisjointRatesAreSafe)
     Choose(P::kDriverType, 0);
     EXPECT_EQ(view.ItemCount(P::kSampleRate), 0);
     EXPECT_EQ(view.SelectedItem(P::kSampleRate), -1);
+}
+
+// Every empty or unselected list is explained under the lists, and the
+// note goes once the list is filled or chosen from.
+TEST_F(PreferencesTest, BlankListsSayWhy)
+{
+    auto audioNote = [&] { return view.controls[P::kAudioNote].text; };
+    Open();
+    EXPECT_EQ(audioNote(), "");
+    EXPECT_EQ(view.controls[P::kMidiNote].text, "");
+
+    // A rate the device does not offer.
+    SetSettingsText(current.sampleRate, "22050");
+    dialog.FillAudioDeviceControls();
+    dialog.ExplainBlankLists();
+    EXPECT_EQ(audioNote(), "22050 Hz is not offered by this device");
+    Choose(P::kSampleRate, 0);
+    EXPECT_EQ(audioNote(), "");
+
+    // An IO vector size below the signal vector size, until a signal size is chosen.
+    Choose(P::kSignalVectorSize, 3); // "128"
+    Choose(P::kIoVectorSize, 1);     // "64"
+    EXPECT_EQ(audioNote(), "IO vector size is smaller than the signal vector size");
+    Choose(P::kSignalVectorSize, 0);
+    EXPECT_EQ(audioNote(), "");
+
+    // Different devices that share no rate; a stored device that is gone.
+    host.devices[0] = {{"a", {2, 0, {44100}}}, {"b", {0, 2, {48000}}}};
+    SetSettingsText(current.audioInputDevice, "a");
+    SetSettingsText(current.audioOutputDevice, "USB Box");
+    dialog.FillAudioDeviceControls();
+    dialog.ExplainBlankLists();
+    EXPECT_EQ(audioNote(), "no output device named \"USB Box\"; choose one\n"
+                           "44100 Hz is not offered by these devices");
+
+    // A mono device and a stored pair beyond the device's channels.
+    host.devices[0] = {{"mono", {1, 4, {44100}}}};
+    SetSettingsText(current.audioInputDevice, "mono");
+    SetSettingsText(current.audioOutputDevice, "mono");
+    current.outputChannel1 = 5;
+    current.outputChannel2 = 6;
+    dialog.FillAudioDeviceControls();
+    dialog.ExplainBlankLists();
+    EXPECT_EQ(audioNote(), "the input device has 1 input channel; Snarlbox needs 2\n"
+                           "output channels 5/6 are not on this device");
+
+    // No devices at all: one reason, whatever else is empty.
+    host.devices[0].clear();
+    dialog.FillAudioDeviceControls();
+    dialog.ExplainBlankLists();
+    EXPECT_EQ(audioNote(), "no audio devices found");
+
+    // JACK lists are empty when its server is away.
+    host.devices[1].clear();
+    host.jackServer = false;
+    Choose(P::kDriverType, 1);
+    EXPECT_EQ(audioNote(), "JACK server is not running");
+    host.jackServer = true;
+    Choose(P::kDriverType, 0);
+    Choose(P::kDriverType, 1);
+    EXPECT_EQ(audioNote(), "no audio devices found");
+
+    // MIDI without its objects, on JACK with the server away or with no back end.
+    host.midiObjects = false;
+    host.midiServerAway = true;
+    Open();
+    EXPECT_EQ(view.controls[P::kMidiNote].text, "JACK server is not running");
+    host.midiServerAway = false;
+    Open();
+    EXPECT_EQ(view.controls[P::kMidiNote].text, "MIDI is not available");
 }
 
 TEST_F(PreferencesTest, OkRestartsOnlyOnChangeAndEndsWithOne)

@@ -109,6 +109,26 @@ TEST(PreferencesGtk, FilledByTheLogic)
     EXPECT_EQ(view.ItemCount(P::kInputChannel1), 3);
     EXPECT_EQ(view.ItemCount(P::kIoVectorSize), 9);
     EXPECT_EQ(view.ItemCount(P::kMidiInputChannel), 17);
+    // The stored rate is not offered: a note says so; there is no driver panel to open.
+    GtkWidget* note = view.Control(P::kAudioNote);
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(gtk_widget_get_visible(note));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(note)), "44100 Hz is not offered by this device");
+    EXPECT_FALSE(gtk_widget_get_sensitive(view.Control(P::kDriverConfig)));
+
+    // Chosen from the list, the note goes.
+    view.SelectItem(P::kSampleRate, 0);
+    logic.PreferencesProc(P::kCommand, P::kSampleRate, P::kSelectionChanged);
+    EXPECT_FALSE(gtk_widget_get_visible(note));
+
+    // Empty lists are explained under them.
+    host.devices[0].clear();
+    host.midiObjects = false;
+    PreferencesDialog again(view, host, current, backup, stream);
+    again.PreferencesProc(P::kInitialise, 0, P::kOtherNotification);
+    EXPECT_TRUE(gtk_widget_get_visible(note));
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(note)), "no audio devices found");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(view.Control(P::kMidiNote))), "MIDI is not available");
 }
 
 TEST(MainWindowGtk, TitledNotResizableAndClosedLikeQuit)
@@ -183,7 +203,12 @@ TEST(MainWindowGtk, CentredWithTheEditorAreaAtItsExactSize)
     EXPECT_EQ(x, 0);
     EXPECT_GT(y, 0) << "the menu bar sits above the editor";
     EXPECT_EQ(gtk_widget_get_allocated_width(window.Window()), 655);
-    EXPECT_EQ(gtk_widget_get_allocated_height(window.Window()), y + 175);
+    // Below the editor only the status line, across the whole width.
+    int statusY = -1;
+    ASSERT_TRUE(gtk_widget_translate_coordinates(window.StatusWidget(), window.Window(), 0, 0, &x, &statusY));
+    EXPECT_GE(statusY, y + 175);
+    EXPECT_EQ(gtk_widget_get_allocated_height(window.Window()),
+              statusY + gtk_widget_get_allocated_height(window.StatusWidget()));
 }
 
 } // namespace

@@ -221,6 +221,9 @@ TEST_F(Lv2UiHostTest, EditorsOfTwoInstancesWorkSideBySideAndOutliveEachOther)
         first->IdleFor(100);
         EXPECT_FALSE(second.writes.empty());
         EXPECT_TRUE(first->writes.empty()) << "the pointer in one editor writes only its own ports";
+        // The pointer leaves, so the readout under it empties again.
+        ASSERT_TRUE(Xdotool("mousemove 1270 1010"));
+        second.IdleFor(200);
     }
 
     // The first editor goes; the second still draws from the shared images.
