@@ -21,6 +21,9 @@
 namespace {
 
 constexpr int kDisplayAttempts = 5;
+// GTK's default double-click limits; X has no setting of its own.
+constexpr int kDoubleClickMs = 400;
+constexpr int kDoubleClickDistance = 5; // pixels, along each axis
 constexpr useconds_t kDisplayRetryMicroseconds = 20000;
 
 IMouseKeys KeysFromState(unsigned int state)
@@ -104,14 +107,19 @@ struct IGraphicsX11::Events {
         } else if (button == Button3) {
             keys.right = true;
         }
-        // GTK reports a double click as a second press followed by the double
-        // click itself; the standalone editor sees that order, so this one does too.
-        const bool isDouble = self.clicks.Press(static_cast<int>(button), e.x, e.y, static_cast<uint32_t>(e.time));
+        // X reports only presses; they are told apart as the GTK window tells
+        // them, with its default limits, so both editors get press, release,
+        // double click, release. Only the left button's double click is answered.
+        const bool isDouble = self.clicks.IsDoubleClick(static_cast<int>(button), static_cast<uint32_t>(e.time), e.x,
+                                                        e.y, kDoubleClickMs, kDoubleClickDistance);
+        if (isDouble) {
+            if (button == Button1 && self.DispatchDoubleClick(e.x, e.y, keys)) {
+                self.pointerDown = true;
+            }
+            return;
+        }
         self.pointerDown = true;
         self.DispatchMousePress(e.x, e.y, keys);
-        if (isDouble && button == Button1 && self.DispatchDoubleClick(e.x, e.y, keys)) {
-            self.pointerDown = true;
-        }
     }
 
     static void ButtonReleased(IGraphicsX11& self, const XButtonEvent& e)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/DoubleClickDetector.h"
+#include "gui/ClickSequence.h"
 #include "gui/IGraphics.h"
 #include "gui/RedrawSchedule.h"
 
@@ -74,6 +74,6 @@ private:
     bool fastFormat = false;        // image pixels are 0x00RRGGBB words in host order
     bool pointerDown = false;       // a press owns the implicit grab
     bool trackingLeave = false;     // hover asked for the leave notice
-    DoubleClickDetector clicks;
+    ClickSequence clicks;
     RedrawSchedule schedule;
 };

@@ -13,7 +13,8 @@ TEST(ClickSequence, SecondPressWithinTimeAndDistanceOnly)
 
     EXPECT_FALSE(clicks.IsDoubleClick(1, 2000, 10, 10, 400, 5));
     EXPECT_FALSE(clicks.IsDoubleClick(1, 2401, 10, 10, 400, 5)); // too late
-    EXPECT_FALSE(clicks.IsDoubleClick(1, 2500, 16, 10, 400, 5)); // too far
+    EXPECT_FALSE(clicks.IsDoubleClick(1, 2500, 16, 10, 400, 5)); // too far along x
+    EXPECT_FALSE(clicks.IsDoubleClick(1, 2550, 16, 4, 400, 5));  // too far along y
     EXPECT_FALSE(clicks.IsDoubleClick(3, 2600, 16, 10, 400, 5)); // other button
     EXPECT_TRUE(clicks.IsDoubleClick(3, 2700, 16, 10, 400, 5));
     // The event clock wraps around.

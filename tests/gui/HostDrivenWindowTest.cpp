@@ -1,38 +1,12 @@
-// The window-independent decisions of the X11 editor window: which presses
-// are double clicks, and when the host's idle calls tick the redraw timer.
+// The window-independent decision of the X11 editor window: when the host's
+// idle calls tick the redraw timer.
 
-#include "gui/DoubleClickDetector.h"
 #include "gui/RedrawSchedule.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
-
-TEST(DoubleClickDetector, TheSecondPressOfOneButtonCloseInTimeAndPlaceIsADoubleClick)
-{
-    DoubleClickDetector clicks;
-    EXPECT_FALSE(clicks.Press(1, 100, 50, 1000));
-    EXPECT_TRUE(clicks.Press(1, 105, 45, 1400)); // at both limits
-    // A third press starts over, as GTK gives no second double click.
-    EXPECT_FALSE(clicks.Press(1, 105, 45, 1450));
-    EXPECT_TRUE(clicks.Press(1, 105, 45, 1500));
-
-    EXPECT_FALSE(clicks.Press(1, 10, 10, 2000));
-    EXPECT_FALSE(clicks.Press(1, 10, 10, 2401)) << "too late";
-    EXPECT_FALSE(clicks.Press(1, 16, 10, 2500)) << "too far along x";
-    EXPECT_FALSE(clicks.Press(1, 16, 4, 2600)) << "too far along y";
-    EXPECT_FALSE(clicks.Press(3, 16, 4, 2700)) << "another button";
-    EXPECT_TRUE(clicks.Press(3, 16, 4, 2800));
-
-    // The server's millisecond clock wraps after 49 days.
-    EXPECT_FALSE(clicks.Press(1, 0, 0, UINT32_MAX - 100));
-    EXPECT_TRUE(clicks.Press(1, 0, 0, 150));
-    // A forgotten press is no half of a double click.
-    EXPECT_FALSE(clicks.Press(1, 0, 0, 10000));
-    clicks.Reset();
-    EXPECT_FALSE(clicks.Press(1, 0, 0, 10100));
-}
 
 namespace {
 // Ticks when idle calls come every step ms from 0 to end ms.
