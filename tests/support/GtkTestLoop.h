@@ -19,6 +19,21 @@ inline void Pump(int ms)
     }
 }
 
+// Runs the GTK main loop until done() holds or ms milliseconds have passed;
+// says whether it held. Drawing waits for the editor's timer, which a loaded
+// machine may run late.
+inline bool PumpUntil(const std::function<bool()>& done, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        Pump(10);
+    }
+    return true;
+}
+
 // Runs f once from the main loop after ms milliseconds (nested loops included).
 inline void RunLater(int ms, std::function<void()> f)
 {
