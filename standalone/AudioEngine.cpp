@@ -9,6 +9,7 @@
 #include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
 #include "standalone/JackWatch.h"
+#include "standalone/RtAudioJackClient.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -37,8 +38,6 @@ constexpr auto kRetryInterval = 300ms;
 // How long the user-interface thread waits for the control thread.
 constexpr auto kStartWait = 4s;
 constexpr auto kStopWait = 1200ms;
-// How long a lost stream may take to be closed by the library's own thread.
-constexpr auto kLostCloseWait = 3s;
 
 long ReadNumber(const char* text) { return std::strtol(text, nullptr, 10); }
 
@@ -60,12 +59,13 @@ void CloseStream(RtAudio& api)
     }
 }
 
-// RtAudio objects whose stream the library would not finish closing; they are
-// left to that thread rather than deleted under it.
-void KeepForever(std::unique_ptr<RtAudio> api)
+// Streams whose JACK server went away, with their shutdown flags: never
+// touched again. libjack frees their dead clients itself at the next client
+// it opens, so any call on them, closing included, may reach freed memory.
+void KeepForever(std::unique_ptr<RtAudio> api, std::unique_ptr<std::atomic<bool>> gone)
 {
-    static auto* kept = new std::vector<RtAudio*>;
-    kept->push_back(api.release());
+    static auto* kept = new std::vector<std::pair<RtAudio*, std::atomic<bool>*>>;
+    kept->emplace_back(api.release(), gone.release());
 }
 
 } // namespace
@@ -355,12 +355,7 @@ void AudioEngine::ControlLoop()
         case Request::Stop:
         case Request::Quit:
             wanted = false;
-            if (streamApi && (!streamApi->isStreamRunning() || (watch && watch->ServerGone()))) {
-                // The library is closing it on its own thread: never close it
-                // twice, never wait for that at a stop.
-                KeepForever(std::move(streamApi));
-            }
-            EndStream(false);
+            EndStream(StreamServerGone());
             Publish(AudioState::Off, std::string());
             break;
         case Request::None:
@@ -385,25 +380,11 @@ void AudioEngine::EndStream(bool lost)
     if (!streamApi) {
         return;
     }
-    if (lost) {
-        // The library closes a stream whose server went away on a thread of
-        // its own; the object may go only once that thread is done with it.
-        const auto deadline = Clock::now() + kLostCloseWait;
-        while (streamApi->isStreamOpen() && Clock::now() < deadline) {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                if (pending == Request::Quit || pending == Request::Stop) {
-                    break;
-                }
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        if (streamApi->isStreamOpen()) {
-            KeepForever(std::move(streamApi));
-            return;
-        }
-        std::this_thread::sleep_for(50ms);
-        streamApi.reset();
+    // A JACK stream stops running by itself only where RtAudio kept the
+    // server's notice and is closing it on a thread of its own.
+    const bool closing = !streamApi->isStreamRunning() && streamApi->getCurrentApi() == RtAudio::UNIX_JACK;
+    if (lost || closing) {
+        KeepForever(std::move(streamApi), std::move(streamGone));
         return;
     }
     if (streamApi->isStreamRunning()) {
@@ -425,6 +406,13 @@ void AudioEngine::EndStream(bool lost)
     }
     CloseStream(*streamApi);
     streamApi.reset();
+    // The client is closed: libjack calls nothing of it any more.
+    streamGone.reset();
+}
+
+bool AudioEngine::StreamServerGone() const
+{
+    return (streamGone && streamGone->load(std::memory_order_acquire)) || (watch && watch->ServerGone());
 }
 
 bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
@@ -533,17 +521,7 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     }
 
     // From here on the old stream goes: a restart aborts it, never drains it.
-    if (streamApi && watch && watch->ServerGone()) {
-        KeepForever(std::move(streamApi)); // its server went away: the library closes it
-    }
-    if (streamApi && streamApi->isStreamRunning()) {
-        try {
-            streamApi->abortStream();
-        } catch (RtAudioError& error) {
-            error.printMessage();
-        }
-    }
-    EndStream(false);
+    EndStream(StreamServerGone());
 
     DebugTrace("\ntrying to start audio stream @ %i sr, %i iovs, %i sigvs\nindev = %i:%s\noutdev = %i:%s\n",
                static_cast<int>(attempt.rate), static_cast<int>(attempt.frames), static_cast<int>(attempt.vector),
@@ -577,16 +555,25 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     callbacksInside.fetch_sub(1, std::memory_order_seq_cst);
 
     unsigned int bufferFrames = attempt.frames;
+    auto gone = std::make_unique<std::atomic<bool>>(false);
     try {
         api->openStream(&outputParameters, &inputParameters, RTAUDIO_FLOAT64, attempt.rate, &bufferFrames,
                         &AudioEngine::AudioCallback, this, &options);
+        if (jack) {
+            TakeJackShutdownNotice(*api, options.streamName, gone.get());
+        }
         api->startStream();
     } catch (RtAudioError& error) {
         error.printMessage();
-        CloseStream(*api);
+        if (gone->load(std::memory_order_acquire)) {
+            KeepForever(std::move(api), std::move(gone)); // the server went away meanwhile
+        } else {
+            CloseStream(*api);
+        }
         return refuse(AudioState::StartFailed, error.getMessage());
     }
     streamApi = std::move(api);
+    streamGone = std::move(gone);
     streamFrames = bufferFrames;
     lastTicks = CallbackTicks();
     lastProgress = Clock::now();
@@ -624,15 +611,14 @@ void AudioEngine::Watch()
         lastProgress = now;
     }
     const bool jack = wantedSettings.driverType == 1;
-    const bool serverGone = jack && watch && watch->ServerGone();
-    // Each loss is said first: ending the stream may take the library a while.
-    if (serverGone || !streamApi->isStreamRunning()) {
+    if ((jack && StreamServerGone()) || !streamApi->isStreamRunning()) {
         Publish(AudioState::Lost, std::string());
         EndStream(true);
-        if (serverGone) {
+        if (watch && watch->ServerGone()) {
             watch->Retire();
         }
-        nextTry = Clock::now();
+        // The watch may hear of the loss a moment after the stream did.
+        nextTry = Clock::now() + kRetryInterval;
         return;
     }
     if (jack && watch && watch->BufferSize() != 0 && watch->BufferSize() != streamFrames) {

@@ -117,7 +117,10 @@ private:
     bool Ask(Request request, const AppSettings* settings, std::chrono::milliseconds timeout, bool* started);
     void ControlLoop();
     bool TryStart(const AppSettings& settings, bool keepRunningStream);
+    // Stops, closes and deletes the stream; a lost one is left alone for good.
     void EndStream(bool lost);
+    // The stream's client or the watch heard that the server went away.
+    bool StreamServerGone() const;
     void Watch();
     void Publish(AudioState state, const std::string& detail, uint32_t serverRate = 0);
     void Report();
@@ -136,6 +139,8 @@ private:
     // Control thread only.
     std::thread controlThread;
     std::unique_ptr<RtAudio> streamApi;
+    // Set by libjack when the server shuts the stream's client down.
+    std::unique_ptr<std::atomic<bool>> streamGone;
     std::unique_ptr<JackWatch> watch;
     bool wanted = false;           // keep trying to run with wantedSettings
     AppSettings wantedSettings;

@@ -11,7 +11,8 @@ namespace {
 
 void TraceJackMessage(const char* message) { DebugTrace("JACK: %s", message); }
 
-// Clients of servers that went away; never touched again, never freed.
+// Clients of servers that went away; never touched again. libjack closes and
+// frees them itself at the next client the process opens.
 std::vector<jack_client_t*>& DeadClients()
 {
     static auto* clients = new std::vector<jack_client_t*>;

@@ -9,7 +9,8 @@ typedef struct _jack_client jack_client_t;
 // to learn what the server does: that it went away (its shutdown
 // notification), and the buffer size and rate it runs at. Patchbays show no
 // client without ports. A client whose server died is left alone for good:
-// closing it, or any call on it, may crash once a new server of that name runs.
+// libjack frees it at the next client the process opens, so closing it, or
+// any call on it, may reach freed memory.
 // One owner thread opens, reads and retires it; ServerGone is for any thread.
 class JackWatch {
 public:
