@@ -35,6 +35,9 @@ constexpr auto kStallTime = 750ms;
 constexpr auto kJackStallTime = 2s;
 // Between two tries of a stream that cannot run yet.
 constexpr auto kRetryInterval = 300ms;
+// Looks again at a JACK server's devices when the library could not list them.
+constexpr int kProbeRetries = 3;
+constexpr auto kProbeRetryGap = 100ms;
 // How long the user-interface thread waits for the control thread.
 constexpr auto kStartWait = 4s;
 constexpr auto kStopWait = 1200ms;
@@ -488,7 +491,19 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
         return refuse(AudioState::NoDriver, error.getMessage());
     }
     bool probeFailed = false;
-    const std::vector<RtAudio::DeviceInfo> infos = ProbeAll(*api, &probeFailed);
+    std::vector<RtAudio::DeviceInfo> infos = ProbeAll(*api, &probeFailed);
+    // A JACK server busy with other clients may turn the library's listing
+    // client away for a moment; look again before telling the user.
+    for (int again = 0; jack && (probeFailed || infos.empty()) && again < kProbeRetries; ++again) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (pending == Request::Quit || pending == Request::Stop) {
+                break;
+            }
+        }
+        std::this_thread::sleep_for(kProbeRetryGap);
+        infos = ProbeAll(*api, &probeFailed);
+    }
     // JACK runs one duplex device: the input follows the output device.
     attempt.inputName = jack ? settings.audioOutputDevice : settings.audioInputDevice;
     attempt.outputName = settings.audioOutputDevice;
