@@ -1,5 +1,5 @@
 // The snarlbox program itself, started as users start it: under a display
-// (xvfb-run) with a private configuration folder and a private JACK server.
+// (a private Xvfb) with a private configuration folder and a private JACK server.
 #include "tests/support/RequireService.h"
 #include "JackServer.h"
 
@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -224,7 +225,7 @@ protected:
         if (window.empty()) {
             return {-1, -1}; // no window to quit from (xdotool would wait on an empty id)
         }
-        Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
+        Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         Shell("xdotool key q");
         const auto pressed = std::chrono::steady_clock::now();
@@ -256,6 +257,13 @@ public:
         }
         jack_on_shutdown(client, [](void* self) { static_cast<DcClient*>(self)->dead = true; }, this);
         jack_set_process_callback(client, &DcClient::Process, this);
+        jack_set_xrun_callback(
+            client,
+            [](void* self) {
+                static_cast<DcClient*>(self)->xruns.fetch_add(1, std::memory_order_relaxed);
+                return 0;
+            },
+            this);
         return jack_activate(client) == 0;
     }
     ~DcClient()
@@ -289,6 +297,13 @@ public:
     static int Process(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<DcClient*>(arg);
+        // Late on purpose now and then: the server counts an xrun for every client.
+        const int every = self->stallEvery.load(std::memory_order_relaxed);
+        if (every > 0 && ++self->cycles % every == 0) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(12);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+        }
         for (int c = 0; c < 2; ++c) {
             auto* out = static_cast<float*>(jack_port_get_buffer(self->feed[c], frames));
             auto* in = static_cast<float*>(jack_port_get_buffer(self->rec[c], frames));
@@ -307,6 +322,9 @@ public:
     float dc = 0.0f;
     std::atomic<float> last[2] = {0.0f, 0.0f};
     std::atomic<bool> dead{false};
+    std::atomic<int> stallEvery{0}; // cycles between late ones; 0: never late
+    int cycles = 0;                 // process thread only
+    std::atomic<int> xruns{0};
 };
 
 // Two JACK MIDI ports: "out" feeds the program's MIDI input, "in" collects
@@ -474,7 +492,7 @@ TEST_F(ProgramTest, QuitFromTheMenuEndsWithZeroAndWritesNothing)
     const std::string text = ReadFile(SettingsFile());
     const auto written = fs::last_write_time(SettingsFile());
     const std::string window = WindowId();
-    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
+    Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key --window " + window + " alt+f");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     Shell("xdotool key q");
     const int code = program.Wait(8000);
@@ -593,11 +611,18 @@ TEST_F(ProgramTest, ImpossibleSettingsStillOpenTheWindow)
 TEST_F(ProgramTest, UnreadStandardOutputNeverStopsAudioOrQuit)
 {
     JackServer server;
-    REQUIRE_SERVICE(server.Start(44100, 16), "jackd with the dummy driver could not be started");
-    WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=32\nsigvs=16\n"
+    REQUIRE_SERVICE(server.Start(44100, 128), "jackd with the dummy driver could not be started");
+    WriteSettings("[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=128\nsigvs=32\n"
                   "[midi]\nindev=off\noutdev=off\n");
+    // The pipe is full before the program starts: its very first line would block.
     int pipeFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
+    const int flags = fcntl(pipeFds[1], F_GETFL);
+    fcntl(pipeFds[1], F_SETFL, flags | O_NONBLOCK);
+    const std::string filler(4096, '.');
+    while (write(pipeFds[1], filler.data(), filler.size()) > 0) {
+    }
+    fcntl(pipeFds[1], F_SETFL, flags);
     DcClient tester;
     ASSERT_TRUE(tester.Open(0.5f));
     Program program(home);
@@ -605,15 +630,16 @@ TEST_F(ProgramTest, UnreadStandardOutputNeverStopsAudioOrQuit)
     close(pipeFds[1]);
     ASSERT_TRUE(tester.Connect());
     ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000));
-    // A minute, checking every ten seconds that sound still comes.
+    // A minute of xruns, each one a line on standard output, checking every
+    // ten seconds that sound still comes.
+    tester.stallEvery = 40;
     for (int i = 0; i < 6; ++i) {
         std::this_thread::sleep_for(std::chrono::seconds(10));
         tester.last[0] = 0.0f;
         EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 3000)) << "after " << (i + 1) * 10 << " s";
     }
-    int queued = 0;
-    ioctl(pipeFds[0], FIONREAD, &queued);
-    std::printf("unread standard output: %d bytes\n", queued);
+    tester.stallEvery = 0;
+    EXPECT_GT(tester.xruns.load(), 100);
     const auto [ms, code] = QuitFromTheMenu(program);
     EXPECT_EQ(code, 0);
     EXPECT_LT(ms, 2000);
@@ -685,10 +711,10 @@ TEST_F(ProgramTest, ControlPOpensPreferencesAndControlQQuits)
     auto preferences = [&] {
         return Shell("xdotool search --onlyvisible --name '^Preferences$' 2>/dev/null | head -n1");
     };
-    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+p");
+    Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+p");
     ASSERT_TRUE(WaitFor([&] { return !preferences().empty(); }, 5000)) << "Ctrl+P opened no Preferences";
-    Shell("xdotool windowfocus --sync " + preferences() + " 2>/dev/null; xdotool key Escape");
+    Shell("timeout 5 xdotool windowfocus --sync " + preferences() + " 2>/dev/null; xdotool key Escape");
     ASSERT_TRUE(WaitFor([&] { return preferences().empty(); }, 5000)) << "Escape left Preferences open";
-    Shell("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+q");
+    Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key ctrl+q");
     EXPECT_EQ(program.Wait(10000), 0);
 }

@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         display = OpenTestDisplay();
-        REQUIRE_SERVICE(display != nullptr, "no X display (run under xvfb-run)");
+        REQUIRE_SERVICE(display != nullptr, "no X display (run under tests/support/with-xvfb.sh)");
         TolerateXErrors();
         library = std::make_unique<UiLibrary>();
         ASSERT_NE(library->descriptor, nullptr) << UiBinary() << ": " << UiLibrary::Error();

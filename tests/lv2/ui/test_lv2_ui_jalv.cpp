@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         display = OpenTestDisplay();
-        REQUIRE_SERVICE(display != nullptr, "no X display (run under xvfb-run)");
+        REQUIRE_SERVICE(display != nullptr, "no X display (run under tests/support/with-xvfb.sh)");
         REQUIRE_SERVICE(HaveProgram("xdotool"), "xdotool is not installed");
         REQUIRE_SERVICE(server.Start(44100, static_cast<int>(kPeriod)),
                         "jackd with the dummy driver could not be started");
