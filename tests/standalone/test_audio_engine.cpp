@@ -165,8 +165,8 @@ public:
     }
     // After warm-up and fade the output is exactly a quarter of the input
     // some fixed delay earlier: over a run of at least 4096 frames on both
-    // channels inside the last window (an xrun of a loaded machine elsewhere
-    // in the window is no fault of ours).
+    // channels inside the last window frames (xruns of a loaded machine
+    // elsewhere in the window are no fault of ours).
     ::testing::AssertionResult QuarterOfTheInput(size_t window)
     {
         if (!WaitFor([&] { return time.load(std::memory_order_acquire) >= capacity; }, 15000)) {
@@ -181,16 +181,28 @@ public:
                 quarter[c][t] = 0.25f * Signal(c, t);
             }
         }
+        // The delay is found afresh after each mismatch (an xrun may shift it).
+        auto exactAt = [&](size_t t, size_t d) {
+            return t >= d && recorded[0][t] != 0.0f && recorded[0][t] == quarter[0][t - d] &&
+                   recorded[1][t] == quarter[1][t - d];
+        };
         size_t longest = 0;
-        for (int d = 0; d <= 4 * 1024; ++d) {
-            size_t run = 0;
-            for (size_t t = first; t < last; ++t) {
-                const size_t from = t - static_cast<size_t>(d);
-                const bool exact = recorded[0][t] == quarter[0][from] && recorded[1][t] == quarter[1][from] &&
-                                   recorded[0][t] != 0.0f;
-                run = exact ? run + 1 : 0;
-                longest = std::max(longest, run);
+        size_t run = 0;
+        size_t delay = 0;
+        for (size_t t = first; t < last; ++t) {
+            if (run > 0 && exactAt(t, delay)) {
+                ++run;
+            } else {
+                run = 0;
+                for (size_t d = 0; d <= 4 * 1024 && recorded[0][t] != 0.0f; ++d) {
+                    if (exactAt(t, d)) {
+                        delay = d;
+                        run = 1;
+                        break;
+                    }
+                }
             }
+            longest = std::max(longest, run);
             if (longest >= 4096) {
                 return ::testing::AssertionSuccess();
             }
@@ -541,7 +553,7 @@ TEST_F(AudioEngineJack, SignalComesBackAtAQuarter)
     TestClient tester;
     ASSERT_TRUE(tester.Open());
     ASSERT_TRUE(tester.ConnectThroughEngine());
-    EXPECT_TRUE(tester.QuarterOfTheInput(20000));
+    EXPECT_TRUE(tester.QuarterOfTheInput(110000));
     audio.StopAudioStream();
 }
 
@@ -560,7 +572,7 @@ TEST_F(AudioEngineJack, AudioComesBackAfterEachOfTenServerKills)
             TestClient tester(44100);
             ASSERT_TRUE(tester.Open()) << round;
             ASSERT_TRUE(tester.ConnectThroughEngine()) << round;
-            ASSERT_TRUE(tester.QuarterOfTheInput(15000)) << round;
+            ASSERT_TRUE(tester.QuarterOfTheInput(40000)) << round;
             server.Kill();
             ASSERT_TRUE(WaitFor([&] { return audio.Status().state != AudioState::Running; }, 1000))
                 << "loss not noticed within a second, round " << round;
@@ -581,7 +593,7 @@ TEST_F(AudioEngineJack, AudioComesBackAfterEachOfTenServerKills)
     TestClient tester(44100);
     ASSERT_TRUE(tester.Open());
     ASSERT_TRUE(tester.ConnectThroughEngine());
-    EXPECT_TRUE(tester.QuarterOfTheInput(15000));
+    EXPECT_TRUE(tester.QuarterOfTheInput(40000));
     audio.ShutdownAudio();
 }
 
@@ -630,7 +642,7 @@ TEST_F(AudioEngineJack, BufferSizeChangesReopenAtTheNewSize)
         EXPECT_NE(said.find("audio server changed its buffer size; restarting..."), std::string::npos) << said;
         ASSERT_TRUE(Flowing(audio)) << size;
         ASSERT_TRUE(changer.ConnectThroughEngine());
-        EXPECT_TRUE(changer.QuarterOfTheInput(20000)) << size;
+        EXPECT_TRUE(changer.QuarterOfTheInput(100000)) << size;
     }
 }
 
