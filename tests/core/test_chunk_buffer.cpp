@@ -1,25 +1,10 @@
 #include "core/ChunkBuffer.h"
+#include "tests/core/FailingChunkAllocator.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-int failuresLeft = 0;
-void* FailingRealloc(void* block, size_t bytes)
-{
-    if (failuresLeft > 0) {
-        --failuresLeft;
-        return nullptr;
-    }
-    return std::realloc(block, bytes);
-}
-
-struct AllocatorGuard {
-    ~AllocatorGuard() { ChunkBuffer::SetAllocatorForTests(nullptr); }
-};
-} // namespace
 
 TEST(ChunkBuffer, FirstAppendAllocatesOnePageLessOverhead)
 {

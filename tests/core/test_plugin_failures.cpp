@@ -1,4 +1,5 @@
 #include "core/IStandalonePlugin.h"
+#include "tests/core/FailingChunkAllocator.h"
 #include "tests/core/TestEditor.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +19,6 @@ public:
     }
 };
 
-// Fails the first two allocation attempts of the next append (the resize
-// and its fresh-block retry), then lets everything through again.
-int failuresLeft = 0;
-void* FailingTwice(void* block, size_t bytes)
-{
-    if (failuresLeft > 0) {
-        --failuresLeft;
-        return nullptr;
-    }
-    return std::realloc(block, bytes);
-}
-struct AllocatorGuard {
-    ~AllocatorGuard() { ChunkBuffer::SetAllocatorForTests(nullptr); }
-};
-
 } // namespace
 
 TEST(PluginStateFailures, FailedAppendStopsAndLeavesTheChunkAsItWas)
@@ -43,7 +29,7 @@ TEST(PluginStateFailures, FailedAppendStopsAndLeavesTheChunkAsItWas)
     ASSERT_TRUE(chunk.Resize(4000 - 16));
     std::memset(chunk.Bytes(), 0xAB, 4000 - 16);
     AllocatorGuard guard;
-    ChunkBuffer::SetAllocatorForTests(FailingTwice);
+    ChunkBuffer::SetAllocatorForTests(FailingRealloc);
     failuresLeft = 2;
     EXPECT_FALSE(plug.SerializeParams(chunk));
     EXPECT_EQ(chunk.Size(), 4000 - 16);
@@ -63,7 +49,7 @@ TEST(PluginStateFailures, PresetThatCouldNotBeStoredStaysFree)
 {
     PlainPlugin plug;
     AllocatorGuard guard;
-    ChunkBuffer::SetAllocatorForTests(FailingTwice);
+    ChunkBuffer::SetAllocatorForTests(FailingRealloc);
     failuresLeft = 2;
     plug.StoreFirstFreePreset();
     EXPECT_FALSE(plug.presets[0]->initialized);
