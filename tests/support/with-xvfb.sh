@@ -3,6 +3,9 @@
 # SCREEN (e.g. 1024x768x24) and ends the server after it. Xvfb picks the
 # display number itself (-displayfd), so suites started side by side never
 # race for one as xvfb-run -a does (one of them would lose its display).
+# -noreset: an X server resets when its last client leaves and turns new
+# clients away meanwhile, so a program started just after another quit could
+# not open the display.
 set -uo pipefail
 screen=$1
 shift
@@ -11,7 +14,7 @@ if ! command -v Xvfb >/dev/null; then
   exit 1
 fi
 dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
 # Xvfb writes the number and a newline once it accepts clients.
