@@ -8,6 +8,7 @@
 #include <jack/midiport.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -300,11 +301,12 @@ public:
                 const char** in = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:inport", nullptr, JackPortIsInput);
                 const char** out = jack_get_ports(client, "^Snarlbox(-[0-9]+)?:outport", nullptr, JackPortIsOutput);
                 bool ok = in != nullptr && out != nullptr && in[0] && in[1] && out[0] && out[1];
-                if (ok) {
-                    for (int c = 0; c < 2; ++c) {
-                        jack_connect(client, jack_port_name(feed[c]), in[c]);
-                        jack_connect(client, out[c], jack_port_name(rec[c]));
-                    }
+                // Ports show before their client is activated, and JACK refuses
+                // to connect them until then: try again.
+                for (int c = 0; ok && c < 2; ++c) {
+                    const int fed = jack_connect(client, jack_port_name(feed[c]), in[c]);
+                    const int recorded = jack_connect(client, out[c], jack_port_name(rec[c]));
+                    ok = (fed == 0 || fed == EEXIST) && (recorded == 0 || recorded == EEXIST);
                 }
                 jack_free(in);
                 jack_free(out);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -156,12 +157,18 @@ public:
             for (const std::string& other : Connections(client, inports[c])) {
                 jack_disconnect(client, other.c_str(), inports[c].c_str());
             }
-            if (jack_connect(client, jack_port_name(feed[c]), inports[c].c_str()) != 0 ||
-                jack_connect(client, outports[c].c_str(), jack_port_name(rec[c])) != 0) {
-                return false;
-            }
         }
-        return true;
+        // Ports show before their client is activated, and JACK refuses to
+        // connect them until then: try again.
+        return WaitFor([&] {
+            bool ok = true;
+            for (int c = 0; ok && c < 2; ++c) {
+                const int fed = jack_connect(client, jack_port_name(feed[c]), inports[c].c_str());
+                const int recorded = jack_connect(client, outports[c].c_str(), jack_port_name(rec[c]));
+                ok = (fed == 0 || fed == EEXIST) && (recorded == 0 || recorded == EEXIST);
+            }
+            return ok;
+        });
     }
     // After warm-up and fade the output is exactly a quarter of the input
     // some fixed delay earlier: over a run of at least 4096 frames on both
