@@ -53,10 +53,10 @@ void Callback(benchmark::State& state, bool everyStage)
     callbackState.signalVectorSize = vector;
     Buffers buffers;
     for (uint32_t k = 0; k <= kSilentCallbacks; ++k) {
-        AudioCallbackCore(buffers.output.data(), buffers.input.data(), kFrames, false, callbackState, &fx, settings);
+        AudioCallbackCore(buffers.output.data(), buffers.input.data(), kFrames, callbackState, &fx, settings);
     }
     for (auto _ : state) {
-        AudioCallbackCore(buffers.output.data(), buffers.input.data(), kFrames, false, callbackState, &fx, settings);
+        AudioCallbackCore(buffers.output.data(), buffers.input.data(), kFrames, callbackState, &fx, settings);
         benchmark::DoNotOptimize(buffers.output.data());
         benchmark::ClobberMemory();
     }

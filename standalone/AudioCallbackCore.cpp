@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-int AudioCallbackCore(double* output, const double* input, uint32_t frames, bool /*statusFlagged*/,
+int AudioCallbackCore(double* output, const double* input, uint32_t frames,
                       AudioCallbackState& state, IAudioPlugin* plugin, const AppSettings& settings)
 {
     const uint32_t n = frames;

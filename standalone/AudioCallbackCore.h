@@ -20,8 +20,8 @@ inline constexpr double kOutputScale = 0.25;
 // shorter than signalVectorSize is processed short (nothing reaches past the
 // buffers); a signalVectorSize of 0 processes the whole buffer as one vector.
 // monoInput of settings is read at every call. A null plugin or input leaves
-// silence. An underflow (statusFlagged) is the caller's to count; nothing is
-// written from here. Always returns 0.
+// silence. Underflows are the caller's to count; nothing is written from
+// here. Always returns 0.
 // Audio thread; no allocation, no lock but the plug-in lock.
-int AudioCallbackCore(double* output, const double* input, uint32_t frames, bool statusFlagged,
+int AudioCallbackCore(double* output, const double* input, uint32_t frames,
                       AudioCallbackState& state, IAudioPlugin* plugin, const AppSettings& settings);

@@ -9,11 +9,11 @@
 #include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
 #include "standalone/JackWatch.h"
+#include "standalone/KeepForever.h"
 #include "standalone/RtAudioJackClient.h"
+#include "standalone/SayOnStderr.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 AudioEngine audioEngine;
 
@@ -44,11 +44,6 @@ constexpr auto kStopWait = 1200ms;
 
 long ReadNumber(const char* text) { return std::strtol(text, nullptr, 10); }
 
-void SayOnStderr(const std::string& text)
-{
-    WriteWithoutBlocking(2, ("Snarlbox: " + text + "\n").c_str());
-}
-
 // Closes the stream when it is open; an error is reported and the close goes on.
 void CloseStream(RtAudio& api)
 {
@@ -60,15 +55,6 @@ void CloseStream(RtAudio& api)
     } catch (RtAudioError& error) {
         error.printMessage();
     }
-}
-
-// Streams whose JACK server went away, with their shutdown flags: never
-// touched again. libjack frees their dead clients itself at the next client
-// it opens, so any call on them, closing included, may reach freed memory.
-void KeepForever(std::unique_ptr<RtAudio> api, std::unique_ptr<std::atomic<bool>> gone)
-{
-    static auto* kept = new std::vector<std::pair<RtAudio*, std::atomic<bool>*>>;
-    kept->emplace_back(api.release(), gone.release());
 }
 
 } // namespace
@@ -387,7 +373,9 @@ void AudioEngine::EndStream(bool lost)
     // server's notice and is closing it on a thread of its own.
     const bool closing = !streamApi->isStreamRunning() && streamApi->getCurrentApi() == RtAudio::UNIX_JACK;
     if (lost || closing) {
-        KeepForever(std::move(streamApi), std::move(streamGone));
+        // Its shutdown flag stays too: libjack may still set it.
+        KeepForever(std::move(streamApi));
+        KeepForever(std::move(streamGone));
         return;
     }
     if (streamApi->isStreamRunning()) {
@@ -581,7 +569,9 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     } catch (RtAudioError& error) {
         error.printMessage();
         if (gone->load(std::memory_order_acquire)) {
-            KeepForever(std::move(api), std::move(gone)); // the server went away meanwhile
+            // The server went away meanwhile.
+            KeepForever(std::move(api));
+            KeepForever(std::move(gone));
         } else {
             CloseStream(*api);
         }
@@ -658,7 +648,7 @@ int AudioEngine::AudioCallback(void* outputBuffer, void* inputBuffer, unsigned i
     engine->callbacksInside.fetch_add(1, std::memory_order_seq_cst);
     IAudioPlugin* plugin = engine->audioPlugin.load(std::memory_order_seq_cst);
     AudioCallbackCore(static_cast<double*>(outputBuffer), static_cast<const double*>(inputBuffer), frames,
-                      status != 0, engine->callbackState, plugin, currentSettings);
+                      engine->callbackState, plugin, currentSettings);
     engine->callbacksInside.fetch_sub(1, std::memory_order_release);
     // Counted here and printed by the user-interface thread's poll.
     if (status != 0) {

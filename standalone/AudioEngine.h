@@ -123,7 +123,6 @@ private:
     bool StreamServerGone() const;
     void Watch();
     void Publish(AudioState state, const std::string& detail, uint32_t serverRate = 0);
-    void Report();
 
     // Shared with the control thread (guarded by mutex).
     mutable std::mutex mutex;
@@ -151,7 +150,6 @@ private:
 
     // UI thread only.
     uint32_t reportedChange = 0;
-    AudioState reportedState = AudioState::Off;
     uint32_t printedXruns = 0;
     uint32_t adoptedChange = 0;
     bool controlThreadStuck = false;

@@ -4,15 +4,15 @@
 #include "core/MidiMessage.h"
 #include "platform/DebugTrace.h"
 #include "platform/LibraryErrorBuffer.h"
-#include "platform/WriteWithoutBlocking.h"
 #include "standalone/HostSettings.h"
 #include "standalone/JackWatch.h"
+#include "standalone/KeepForever.h"
+#include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
 
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -46,8 +46,6 @@ bool jackBackEnd = false;
 std::unique_ptr<JackWatch> watch;
 MidiPortState inputState = MidiPortState::NoMidi;
 MidiPortState outputState = MidiPortState::NoMidi;
-
-void Say(const std::string& text) { WriteWithoutBlocking(2, ("Snarlbox: " + text + "\n").c_str()); }
 
 std::string BackEndName(RtMidi::Api api)
 {
@@ -100,13 +98,6 @@ void WaitForCallbacksToLeave()
     }
 }
 
-// RtMidiIn objects of servers that went away; never touched again.
-void KeepForever(std::unique_ptr<RtMidiIn> in)
-{
-    static auto* kept = new std::vector<RtMidiIn*>;
-    kept->push_back(in.release());
-}
-
 // Under JACK MIDI, the objects of a server that went away are let go without
 // a call on them: their client is dead, and closing a port or the client
 // crashes once a new server of the same name runs. True when that happened.
@@ -128,7 +119,7 @@ bool RetireIfServerGone()
     outputState = MidiPortState::NoMidi;
     midiInputNames.clear();
     midiOutputNames.clear();
-    Say("the JACK server has gone; MIDI is off until it returns");
+    SayOnStderr("the JACK server has gone; MIDI is off until it returns");
     return true;
 }
 
@@ -167,7 +158,6 @@ MidiStatus CurrentMidiStatus()
     MidiStatus status;
     status.input = inputState;
     status.output = outputState;
-    status.jackBackEnd = jackBackEnd;
     status.serverAway = jackBackEnd && !midiInput;
     return status;
 }
@@ -178,7 +168,7 @@ bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
     std::unique_ptr<RtMidiIn> in = CreateMidiIn(firstApi);
     if (!in && fallbackApi != firstApi) {
         // RtMidi does not fall back by itself (ALSA throws without /dev/snd/seq).
-        Say(BackEndName(firstApi) + " cannot be opened; using " + BackEndName(fallbackApi) + " instead");
+        SayOnStderr(BackEndName(firstApi) + " cannot be opened; using " + BackEndName(fallbackApi) + " instead");
         in = CreateMidiIn(fallbackApi);
     }
     if (!in) {
@@ -280,7 +270,7 @@ bool OpenMidiInputByName(const char* name)
         if (port <= 0) {
             // An absent port stays chosen; PollMidi opens it when it appears.
             if (port < 0 && inputState != MidiPortState::Absent) {
-                Say("MIDI input port \"" + chosen + "\" is not there; it opens when it appears");
+                SayOnStderr("MIDI input port \"" + chosen + "\" is not there; it opens when it appears");
             }
             inputState = port == 0 ? MidiPortState::Off : MidiPortState::Absent;
             return true;
@@ -311,7 +301,7 @@ bool OpenMidiOutputByName(const char* name)
     if (port <= 0) {
         midiOutput->ClosePort();
         if (port < 0 && outputState != MidiPortState::Absent) {
-            Say("MIDI output port \"" + chosen + "\" is not there; it opens when it appears");
+            SayOnStderr("MIDI output port \"" + chosen + "\" is not there; it opens when it appears");
         }
         outputState = port == 0 ? MidiPortState::Off : MidiPortState::Absent;
         return true;
@@ -327,7 +317,7 @@ bool PollMidi()
     TraceDroppedMessages();
     if (midiOutput) {
         if (const uint32_t failed = midiOutput->TakeSendErrors()) {
-            Say(std::to_string(failed) + " MIDI messages could not be sent");
+            SayOnStderr(std::to_string(failed) + " MIDI messages could not be sent");
         }
     }
     bool changed = false;
@@ -353,7 +343,7 @@ bool PollMidi()
                 outputState = MidiPortState::Off;
                 OpenMidiInputByName(currentSettings.midiInputDevice);
                 OpenMidiOutputByName(currentSettings.midiOutputDevice);
-                Say("the JACK server is back; MIDI ports reopened");
+                SayOnStderr("the JACK server is back; MIDI ports reopened");
                 return true;
             }
         }
@@ -361,13 +351,13 @@ bool PollMidi()
     // Stored ports that were absent open as soon as they appear.
     if (inputState == MidiPortState::Absent && FindMidiInputPort(currentSettings.midiInputDevice) > 0) {
         if (OpenMidiInputByName(currentSettings.midiInputDevice)) {
-            Say("MIDI input port \"" + std::string(currentSettings.midiInputDevice) + "\" appeared and is open");
+            SayOnStderr("MIDI input port \"" + std::string(currentSettings.midiInputDevice) + "\" appeared and is open");
         }
         changed = true;
     }
     if (outputState == MidiPortState::Absent && FindMidiOutputPort(currentSettings.midiOutputDevice) > 0) {
         if (OpenMidiOutputByName(currentSettings.midiOutputDevice)) {
-            Say("MIDI output port \"" + std::string(currentSettings.midiOutputDevice) + "\" appeared and is open");
+            SayOnStderr("MIDI output port \"" + std::string(currentSettings.midiOutputDevice) + "\" appeared and is open");
         }
         changed = true;
     }

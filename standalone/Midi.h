@@ -43,7 +43,6 @@ enum class MidiPortState : uint8_t {
 struct MidiStatus {
     MidiPortState input = MidiPortState::NoMidi;
     MidiPortState output = MidiPortState::NoMidi;
-    bool jackBackEnd = false;   // JACK MIDI rather than the ALSA sequencer
     bool serverAway = false;    // JACK MIDI whose server is not running
 };
 // UI thread only.

@@ -1,15 +1,8 @@
 #include "standalone/MidiOutputPort.h"
 
-#include <vector>
+#include "standalone/KeepForever.h"
 
-namespace {
-// RtMidiOut objects of servers that went away; never touched again.
-void KeepForever(std::unique_ptr<RtMidiOut> out)
-{
-    static auto* kept = new std::vector<RtMidiOut*>;
-    kept->push_back(out.release());
-}
-} // namespace
+#include <vector>
 
 MidiOutputPort::MidiOutputPort(std::unique_ptr<RtMidiOut> out) : midiOut(std::move(out)) {}
 

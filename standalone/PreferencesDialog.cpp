@@ -21,16 +21,19 @@ std::string Number(unsigned int value)
     return text;
 }
 
-bool ListHolds(IPreferencesView& view, int id, const char* text)
+// The place of text in list id; -1 when the list does not hold it.
+int PositionOf(IPreferencesView& view, int id, const char* text)
 {
     const int count = view.ItemCount(id);
     for (int i = 0; i < count; ++i) {
         if (view.ItemText(id, i) == text) {
-            return true;
+            return i;
         }
     }
-    return false;
+    return -1;
 }
+
+bool ListHolds(IPreferencesView& view, int id, const char* text) { return PositionOf(view, id, text) >= 0; }
 
 std::string Quoted(const char* text) { return std::string("\"") + text + "\""; }
 
@@ -301,14 +304,7 @@ void PreferencesDialog::ExplainBlankLists()
 
 void PreferencesDialog::SelectByText(int id, const char* text)
 {
-    const int count = view.ItemCount(id);
-    for (int i = 0; i < count; ++i) {
-        if (view.ItemText(id, i) == text) {
-            view.SelectItem(id, i);
-            return;
-        }
-    }
-    view.SelectItem(id, -1);
+    view.SelectItem(id, PositionOf(view, id, text));
 }
 
 void PreferencesDialog::StoreSelectedText(int id, char (&field)[kSettingsTextSize])

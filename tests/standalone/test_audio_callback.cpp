@@ -23,9 +23,9 @@ struct Buffers {
             input[i] = 0.5 - 0.001 * i;
         }
     }
-    int Run(AudioCallbackState& state, IAudioPlugin* plugin, const AppSettings& settings, bool status = false)
+    int Run(AudioCallbackState& state, IAudioPlugin* plugin, const AppSettings& settings)
     {
-        return AudioCallbackCore(output.data(), input.data(), n, status, state, plugin, settings);
+        return AudioCallbackCore(output.data(), input.data(), n, state, plugin, settings);
     }
     uint32_t n;
     std::vector<double> input;

@@ -167,7 +167,7 @@ TEST(StatusLine, MidiStateOnlyForChosenPorts)
     // Without sound the MIDI state is still told, after the reason.
     readings.audio.state = AudioState::ServerDown;
     readings.midiInputChosen = true;
-    readings.midi = MidiStatus{MidiPortState::NoMidi, MidiPortState::NoMidi, true, true};
+    readings.midi = MidiStatus{MidiPortState::NoMidi, MidiPortState::NoMidi, true};
     line.Update(readings);
     EXPECT_EQ(line.Text(), "JACK server is not running; audio starts when it does \u00b7 MIDI waiting for the "
                            "JACK server");
