@@ -9,6 +9,10 @@
 // press again). UI thread; a plain computation.
 class ClickSequence {
 public:
+    // GTK's default limits, for windows that have no setting of their own.
+    static constexpr int kDefaultTimeMs = 400;
+    static constexpr int kDefaultDistance = 5; // pixels, along each axis
+
     // Every press, with its event time in milliseconds (wrapping) and position.
     bool IsDoubleClick(int button, uint32_t timeMs, int x, int y, int maxTimeMs, int maxDistance);
     void Reset() { havePrevious = false; }

@@ -99,9 +99,14 @@ void IControl::MarkChanged(bool pushToPlug)
     }
 }
 
+IParameter* IControl::BoundParameter() const
+{
+    return plug != nullptr ? plug->ParameterAt(paramIndex) : nullptr;
+}
+
 void IControl::ShowInDisplays()
 {
-    IParameter* parameter = plug != nullptr && paramIndex >= 0 ? plug->ParameterAt(paramIndex) : nullptr;
+    IParameter* parameter = BoundParameter();
     if (parameter == nullptr) {
         return;
     }
@@ -117,7 +122,7 @@ void IControl::ShowInDisplays()
 
 void IControl::ClearDisplays()
 {
-    IParameter* parameter = plug != nullptr && paramIndex >= 0 ? plug->ParameterAt(paramIndex) : nullptr;
+    IParameter* parameter = BoundParameter();
     if (nameDisplay != nullptr && parameter != nullptr && nameDisplay->Text() != parameter->name) {
         return;
     }

@@ -12,6 +12,7 @@
 
 class IAudioPlugin;
 class IGraphics;
+class IParameter;
 class ITextControl;
 
 // One rectangular element of the editor, holding a normalized value that
@@ -74,4 +75,7 @@ public:
     // Empties the linked displays, unless they show another control's
     // parameter (the mouse went straight from one knob to the next).
     void ClearDisplays();
+    // The plug-in's parameter this control is bound to; null when none.
+    // UI thread.
+    IParameter* BoundParameter() const;
 };

@@ -3,14 +3,12 @@
 #include "gui/IGraphicsGtk.h"
 
 #include "core/IAudioPlugin.h"
-#include "core/IParameter.h"
 #include "gui/IGraphicsHeadless.h"
 #include "raster/PngDecoder.h"
 #include "raster/RasterSysBitmap.h"
 
 #include <gtk/gtk.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -115,8 +113,8 @@ struct IGraphicsGtk::Handlers {
             keys.right = true;
         }
         // Every press counts toward a double click, as the system counts them.
-        gint doubleTime = 400;
-        gint doubleDistance = 5;
+        gint doubleTime = ClickSequence::kDefaultTimeMs;
+        gint doubleDistance = ClickSequence::kDefaultDistance;
         g_object_get(gtk_widget_get_settings(widget), "gtk-double-click-time", &doubleTime,
                      "gtk-double-click-distance", &doubleDistance, nullptr);
         const bool isDouble =

@@ -21,9 +21,6 @@
 namespace {
 
 constexpr int kDisplayAttempts = 5;
-// GTK's default double-click limits; X has no setting of its own.
-constexpr int kDoubleClickMs = 400;
-constexpr int kDoubleClickDistance = 5; // pixels, along each axis
 constexpr useconds_t kDisplayRetryMicroseconds = 20000;
 
 IMouseKeys KeysFromState(unsigned int state)
@@ -111,7 +108,8 @@ struct IGraphicsX11::Events {
         // them, with its default limits, so both editors get press, release,
         // double click, release. Only the left button's double click is answered.
         const bool isDouble = self.clicks.IsDoubleClick(static_cast<int>(button), static_cast<uint32_t>(e.time), e.x,
-                                                        e.y, kDoubleClickMs, kDoubleClickDistance);
+                                                        e.y, ClickSequence::kDefaultTimeMs,
+                                                        ClickSequence::kDefaultDistance);
         if (isDouble) {
             if (button == Button1 && self.DispatchDoubleClick(e.x, e.y, keys)) {
                 self.pointerDown = true;

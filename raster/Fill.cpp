@@ -118,14 +118,16 @@ void FillRectangle(RasterBitmap* dest, int x, int y, int width, int height, Rast
 
 void ClearBitmap(RasterBitmap* bitmap)
 {
-    if (bitmap == nullptr || bitmap->Pixels() == nullptr || bitmap->Width() <= 0 || bitmap->Height() <= 0 ||
-        bitmap->Stride() <= 0) {
+    if (bitmap == nullptr) {
         return;
     }
     const BitmapLayout layout = BitmapLayout::Of(*bitmap);
+    if (layout.pixels == nullptr || layout.width <= 0 || layout.height <= 0 || layout.stride <= 0) {
+        return;
+    }
     const ptrdiff_t step = layout.Step();
     RasterPixel* row = layout.Row(0);
-    for (int r = 0; r < bitmap->Height(); ++r, row += step) {
-        std::fill(row, row + bitmap->Width(), RasterPixel(0));
+    for (int r = 0; r < layout.height; ++r, row += step) {
+        std::fill(row, row + layout.width, RasterPixel(0));
     }
 }

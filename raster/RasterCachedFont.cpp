@@ -643,17 +643,20 @@ int RasterCachedFont::RenderDirect(RasterBitmap* bitmap, const char* text, int l
     auto draw = [&](DeviceContext* dc, RasterRect* r, int f) {
         return wide != nullptr ? DrawTextW(dc, wide, -1, r, f) : DrawTextA(dc, text, length, r, f);
     };
+    auto useColours = [&](DeviceContext* dc) {
+        dc->SetTextColor(GdiColour(textColour));
+        dc->SetBkMode(backgroundMode);
+        if (backgroundMode == DeviceContext::Opaque) {
+            dc->SetBkColor(GdiColour(backgroundColour));
+        }
+    };
 
     DeviceContext* dc = bitmap != nullptr ? bitmap->DeviceContext() : nullptr;
     if (dc != nullptr) {
         // The bitmap's own context: draw or measure straight into it.
         ::SystemFont* previous = dc->SelectFont(systemFont);
         RasterRect drawRect = *rect;
-        dc->SetTextColor(GdiColour(textColour));
-        dc->SetBkMode(backgroundMode);
-        if (backgroundMode == DeviceContext::Opaque) {
-            dc->SetBkColor(GdiColour(backgroundColour));
-        }
+        useColours(dc);
         int result = draw(dc, &drawRect, format | TextNoPrefix);
         if ((format & TextCalcRect) != 0) {
             *rect = drawRect;
@@ -720,11 +723,7 @@ int RasterCachedFont::RenderDirect(RasterBitmap* bitmap, const char* text, int l
     BlitBitmap(&scratch, bitmap, 0, 0, &under, 1.0f, BlendModeCopy);
     RasterRect drawRect{0, 0, cellW, cellH};
     previous = dc->SelectFont(systemFont);
-    dc->SetTextColor(GdiColour(textColour));
-    dc->SetBkMode(backgroundMode);
-    if (backgroundMode == DeviceContext::Opaque) {
-        dc->SetBkColor(GdiColour(backgroundColour));
-    }
+    useColours(dc);
     result = draw(dc, &drawRect, format | TextNoPrefix);
     dc->SelectFont(previous);
     BlitBitmap(bitmap, &scratch, rect->left + xOffset, rect->top + yOffset, &drawRect, alpha, BlendModeCopy);
