@@ -280,6 +280,36 @@ TEST_F(Lv2UiHostTest, AHostThatDestroysItsWindowFirstGetsNoXErrorFromTheEditor)
     EXPECT_EQ(XErrorCount(), errors);
 }
 
+// A parent id that names no window (never made, or destroyed before the
+// editor came): no editor, and the X error that says so stays in the editor.
+TEST_F(Lv2UiHostTest, AParentThatIsNoWindowGivesNoEditorAndNoXErrorToTheHost)
+{
+    const Window stale = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, stale);
+    XSync(display, False);
+    const struct {
+        const char* what;
+        Window parent;
+    } cases[] = {{"a bogus id", 0x1ffffffe}, {"a destroyed window", stale}};
+    for (const auto& c : cases) {
+        const int errors = XErrorCount();
+        LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(c.parent))};
+        const LV2_Feature* features[] = {&parent, nullptr};
+        LV2UI_Widget widget = nullptr;
+        testing::internal::CaptureStderr();
+        LV2UI_Handle ui = library->descriptor->instantiate(library->descriptor, Lv2Interface::kPluginUri,
+                                                           SNARLBOX_LV2_BUNDLE, nullptr, nullptr, &widget, features);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ui, nullptr) << c.what;
+        if (ui != nullptr) {
+            library->descriptor->cleanup(ui);
+        }
+        EXPECT_NE(said.find("parent window cannot be used"), std::string::npos) << c.what << ": " << said;
+        XSync(display, False);
+        EXPECT_EQ(XErrorCount(), errors) << c.what;
+    }
+}
+
 TEST_F(Lv2UiHostTest, OpenedAndClosedAHundredTimesResidentMemorySettles)
 {
     long settled = 0;
