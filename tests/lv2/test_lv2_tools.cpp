@@ -200,7 +200,7 @@ TEST(Lv2Tools, InstallPutsTheBundleUnderLibLv2)
                                        &status);
     ASSERT_EQ(status, 0) << log;
     const fs::path bundle = prefix.path / "lib" / "lv2" / "snarlbox.lv2";
-    for (const char* file : {"manifest.ttl", "snarlbox.ttl", "snarlbox.so", "LICENSE"}) {
+    for (const char* file : {"manifest.ttl", "snarlbox.ttl", "sounds.ttl", "snarlbox.so", "LICENSE"}) {
         EXPECT_TRUE(fs::is_regular_file(bundle / file)) << file;
     }
     // The installed copy loads on its own.
