@@ -173,6 +173,8 @@ TEST_F(SoundFilesTest, HostPresetsReadWithClampsDefaultsAndSkips)
          {327.68, kNaN, 0.0, kNaN, 0.0, kNaN, kNaN}, "coarse 500 is outside 1..327.68; it takes 327.68"},
         {"NaN takes the default", Port("gain", "\"NaN\"^^xsd:double") + ", " + Port("fine", "2"),
          {kNaN, 2.0, kNaN, 1.0, 0.0, kNaN, kNaN}, "gain is NaN; it takes its default 1"},
+        {"infinities clamp to the range", Port("odd", "\"INF\"^^xsd:double") + ", " + Port("coarse", "\"-INF\"^^xsd:double"),
+         {1.0, kNaN, kNaN, kNaN, 0.0, kNaN, 1.0}, "odd inf is outside 0..1; it takes 1"},
         {"unknown symbol", Port("drive", "0.3") + ", " + Port("odd", "0.5"), {kNaN, kNaN, kNaN, kNaN, 0.0, kNaN, 0.5},
          "unknown port \"drive\" skipped"},
         {"a word for a number", Port("even", "\"loud\"") + ", " + Port("odd", "0.5"),
