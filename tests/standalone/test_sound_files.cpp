@@ -217,7 +217,7 @@ TEST_F(SoundFilesTest, BadFilesAreRefusedAndChangeNothing)
         {"damaged syntax", std::string(kPrefixes) + "<> a pset:Preset ;; lv2:port [ lv2:symbol \"odd\" .\n",
          "not a readable preset file (line"},
         {"cut off", good.substr(0, good.size() / 2), "not a readable preset file"},
-        {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 20), "not a readable preset file"},
+        {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18), "not a readable preset file"},
         {"empty", "", "is empty"},
         {"no preset in it", std::string(kPrefixes) + "<x> a lv2:Plugin .\n", "holds no preset"},
         {"another plug-in", PresetText("http://calf.sourceforge.net/plugins/Crusher", kAllPorts),
