@@ -104,11 +104,19 @@ bool ReadSoundPreset(const std::string& path, const std::string& presetUri, Soun
         }
     }
     std::vector<const SordNode*> candidates;
+    std::vector<const SordNode*> named;
     for (const SordNode* preset : presets) {
-        if (graph.Object(preset, port) != nullptr &&
-            (presetUri.empty() || PresetGraph::Text(preset) == presetUri)) {
+        if (graph.Object(preset, port) != nullptr) {
             candidates.push_back(preset);
+            if (PresetGraph::Text(preset) == presetUri) {
+                named.push_back(preset);
+            }
         }
+    }
+    // A URI that names none of them may have been resolved through another
+    // path to the same file (a linked folder): then the file decides.
+    if (!named.empty()) {
+        candidates = named;
     }
     if (candidates.empty()) {
         error = path + (presets.empty() ? ": holds no LV2 preset" : ": holds no preset with port values");

@@ -18,7 +18,8 @@
 bool ReadSound(const std::string& path, Sound& sound, std::string& error);
 
 // As ReadSound, for the preset presetUri when the file or bundle holds
-// several (empty: the only one). Any thread but the audio thread.
+// several (empty, or naming none of them: the only one). Any thread but the
+// audio thread.
 bool ReadSoundPreset(const std::string& path, const std::string& presetUri, Sound& sound, std::string& error);
 
 // Writes a complete preset bundle exactly at bundleFolder (its parent is
