@@ -8,6 +8,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <filesystem>
 
 struct SoundMenuGtk::Handlers {
@@ -176,6 +177,7 @@ void SoundMenuGtk::SaveSoundAs()
     if (plugin == nullptr) {
         return;
     }
+    const std::vector<SoundEntry> known = ListSounds(); // the names to warn about, as they are now
     GtkWidget* dialog = gtk_dialog_new_with_buttons(
         "Save Sound As", window != nullptr ? GTK_WINDOW(window) : nullptr,
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), "_Cancel",
@@ -201,7 +203,12 @@ void SoundMenuGtk::SaveSoundAs()
             continue;
         }
         std::error_code ec;
-        if (std::filesystem::exists(bundle, ec) && !Ask("A sound named \"" + name + "\" exists. Replace it?")) {
+        if (std::filesystem::exists(bundle, ec)) {
+            if (!Ask("A sound named \"" + name + "\" exists. Replace it?")) {
+                continue;
+            }
+        } else if (std::any_of(known.begin(), known.end(), [&](const SoundEntry& e) { return e.name == name; }) &&
+                   !Ask("Another sound is named \"" + name + "\"; menus will show both. Save it anyway?")) {
             continue;
         }
         const Sound sound = CaptureSound(*plugin, name);
