@@ -150,7 +150,7 @@ TEST_F(StatusLineGtk, LargerTextNeverCutsTheLine)
     ASSERT_TRUE(StatusSays("DSP load ")) << Seen();
     GList* rows = gtk_container_get_children(GTK_CONTAINER(window->StatusWidget()));
     GList* parts = gtk_container_get_children(GTK_CONTAINER(rows->data));
-    GtkWidget* label = GTK_WIDGET(g_list_last(parts)->data);
+    GtkWidget* label = GTK_WIDGET(g_list_nth_data(parts, 1)); // after the light
     g_list_free(parts);
     g_list_free(rows);
     GtkSettings* settings = gtk_settings_get_default();
