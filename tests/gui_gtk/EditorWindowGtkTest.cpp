@@ -128,14 +128,16 @@ protected:
         Pump(20);
     }
 
-    // Screen position of an editor pixel.
+    // Screen position of an editor pixel, in the device pixels the pointer
+    // moves in (GTK's positions are in pixels of the window's scale).
     void ScreenPoint(int x, int y, int& sx, int& sy)
     {
         int ox = 0;
         int oy = 0;
         gdk_window_get_origin(gtk_widget_get_window(area), &ox, &oy);
-        sx = ox + x;
-        sy = oy + y;
+        const int factor = gtk_widget_get_scale_factor(area);
+        sx = (ox + x) * factor;
+        sy = (oy + y) * factor;
     }
 
     bool PointerTo(int x, int y)
@@ -228,13 +230,17 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     IParameter& coarseParameter = *effect->parameters[DistortionEffect::CoarseDownsample];
     ASSERT_DOUBLE_EQ(coarse.value, 0.0);
 
-    // Drag up 56 pixels: 56 / 70 / gearing 4 = 0.2.
+    // Drag up 56 editor pixels: 56 / 70 / gearing 4 = 0.2, at any window scale.
     int sx = 0;
     int sy = 0;
+    int midY = 0;
+    int endY = 0;
+    ScreenPoint(82, 60, sx, midY);
+    ScreenPoint(82, 24, sx, endY);
     ScreenPoint(82, 80, sx, sy);
     std::string x = std::to_string(sx);
     ASSERT_TRUE(Xdotool("mousemove " + x + " " + std::to_string(sy) + " sleep 0.05 mousedown 1 sleep 0.05 mousemove " + x +
-                        " " + std::to_string(sy - 20) + " sleep 0.05 mousemove " + x + " " + std::to_string(sy - 56) +
+                        " " + std::to_string(midY) + " sleep 0.05 mousemove " + x + " " + std::to_string(endY) +
                         " sleep 0.05 mouseup 1"));
     Pump(300);
     EXPECT_NEAR(coarse.value, 0.2, 1e-9);
@@ -246,6 +252,7 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     // The back buffer holds what a headless editor draws for the same values.
     auto reference = ReferenceEffect(&channel);
     IGraphics& ref = dynamic_cast<IGraphics&>(*reference->Editor());
+    ASSERT_TRUE(ref.SetScale(editor->scale));
     ref.controls[1]->TakePlugValue(coarse.value);
     ref.PaintDirtyControls(IRectangle{0, 0, 655, 175});
     // Let go above the knob, the readout is empty, as in the reference.
@@ -256,9 +263,14 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
         << "readout \"" << coarse.nameDisplay->Text() << "\" \"" << coarse.valueDisplay->Text() << "\", "
         << (coarse.NeedsDrawing() || coarse.nameDisplay->NeedsDrawing() ? "not yet drawn" : "drawn");
 
-    // And the screen shows the back buffer (alpha not shown).
+    // And the screen shows the back buffer (alpha not shown), at the
+    // desktop's scale (the suite runs again under GDK_SCALE=2 and 3).
+    const char* desktopScale = std::getenv("GDK_SCALE");
+    EXPECT_EQ(editor->scale, desktopScale != nullptr ? std::atoi(desktopScale) : 1);
     GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 655, 175);
     ASSERT_NE(shot, nullptr);
+    ASSERT_EQ(gdk_pixbuf_get_width(shot), 655 * editor->scale);
+    ASSERT_EQ(gdk_pixbuf_get_height(shot), 175 * editor->scale);
     EXPECT_EQ(CountScreenMismatches(shot, *editor->backBuffer), 0);
     g_object_unref(shot);
 
