@@ -15,11 +15,14 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
 
 namespace {
 
@@ -763,4 +766,46 @@ TEST_F(EditorWindowGtk, KnobValuesFromThePlugInReachTheScreen)
         EXPECT_TRUE(gdk_pixbuf_save(whole, path, "png", nullptr, nullptr));
         g_object_unref(whole);
     }
+}
+
+// The desktop's scale changes while the editor is open (an XSETTINGS
+// manager announces a new window scale, as a desktop does when the window
+// moves to another monitor): the editor follows, drawn at the new scale.
+TEST_F(EditorWindowGtk, FollowsAScaleChangeWhileOpen)
+{
+    ASSERT_EQ(std::getenv("GDK_SCALE"), nullptr) << "GDK_SCALE would fix the scale";
+    gchar* manager = g_find_program_in_path("xsettingsd");
+    REQUIRE_SERVICE(manager != nullptr, "xsettingsd is not installed");
+    gchar* folder = g_dir_make_tmp("snarlbox-scale-XXXXXX", nullptr);
+    const std::string config = std::string(folder) + "/xsettingsd.conf";
+    auto announce = [&](int scale) {
+        g_file_set_contents(config.c_str(), ("Gdk/WindowScalingFactor " + std::to_string(scale) + "\n").c_str(), -1,
+                            nullptr);
+    };
+    announce(2);
+    gchar* argv[] = {manager, const_cast<gchar*>("-c"), const_cast<gchar*>(config.c_str()), nullptr};
+    GPid pid = 0;
+    ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &pid, nullptr));
+    EXPECT_TRUE(PumpUntil([&] { return editor->scale == 2; }, 5000));
+    Pump(100);
+    EXPECT_EQ(editor->backBuffer->Width(), 1310);
+    EXPECT_EQ(gtk_widget_get_allocated_width(area), 655);
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 655, 175);
+    ASSERT_NE(shot, nullptr);
+    ASSERT_EQ(gdk_pixbuf_get_width(shot), 1310);
+    EXPECT_EQ(CountScreenMismatches(shot, *editor->backBuffer), 0);
+    g_object_unref(shot);
+
+    // Back to 1 before the manager goes, for the tests after this one.
+    announce(1);
+    kill(pid, SIGHUP);
+    EXPECT_TRUE(PumpUntil([&] { return editor->scale == 1; }, 5000));
+    EXPECT_EQ(editor->backBuffer->Width(), 655);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    g_spawn_close_pid(pid);
+    g_remove(config.c_str());
+    g_rmdir(folder);
+    g_free(folder);
+    g_free(manager);
 }
