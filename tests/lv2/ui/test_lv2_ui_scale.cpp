@@ -121,7 +121,14 @@ TEST_F(Lv2UiScaleTest, TheSameDragAndWheelGiveTheSameValuesAtEveryScale)
                             " " + at(82, 40) + " mousemove --window " + w + " " + at(82, 27) + " mouseup 1"));
         ASSERT_TRUE(host.IdleUntil([&] { return host.touches.size() >= 2; })) << "the drag never ended";
         ASSERT_TRUE(Xdotool("mousemove --window " + w + " " + at(564, 68) + " click 5 click 5 click 4"));
-        host.IdleFor(300);
+        const auto gainWrites = [&] {
+            size_t count = 0;
+            for (const UiHost::Write& write : host.writes) {
+                count += write.port == kGainPort ? 1 : 0;
+            }
+            return count;
+        };
+        ASSERT_TRUE(host.IdleUntil([&] { return gainWrites() >= 3; })) << "the wheel turned Gain three times";
         results.emplace_back(host.LastWrite(kCoarsePort), host.LastWrite(kGainPort));
         Xdotool("mousemove 0 0");
     }
