@@ -293,7 +293,8 @@ struct IGraphicsGtk::Handlers {
 
     static void AreaDestroyed(GtkWidget*, gpointer data) { static_cast<IGraphicsGtk*>(data)->DestroyedByParent(); }
 
-    // GTK_SCALE, or the window moved to a monitor of another scale.
+    // GDK_SCALE, the desktop's scale setting, or the window moved to a
+    // monitor of another scale.
     static void ScaleFactorChanged(GtkWidget*, GParamSpec*, gpointer data)
     {
         static_cast<IGraphicsGtk*>(data)->FollowScaleFactor();
