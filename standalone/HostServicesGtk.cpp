@@ -6,7 +6,7 @@
 #include "gui/IGraphicsGtk.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
-#include "standalone/JackWatch.h"
+#include "standalone/JackBackEnd.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
@@ -85,7 +85,7 @@ void HostServicesGtk::WriteSettings()
 void HostServicesGtk::CreateAudioApi()
 {
     // Retries against an absent JACK server would otherwise fill standard error.
-    JackWatch::QuietJackMessages();
+    JackBackEnd::QuietJackMessages();
     audioEngine.CreateAudioApi();
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <spawn.h>
 #include <thread>
 #include <unistd.h>
 #include <sys/prctl.h>
@@ -22,16 +23,25 @@ std::atomic<int> serverCounter{0};
 
 void SilentJackError(const char*) {}
 
+// Asked from another process: a client of this process opened while a
+// server is away would make libjack free every dead client of the process,
+// the engine's among them, under their owners.
 bool ServerAcceptsClients(const std::string& name)
 {
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open(
-        "snarlbox-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, name.c_str());
-    if (client == nullptr) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const char* args[] = {"jack_lsp", "-s", name.c_str(), nullptr};
+    pid_t child = -1;
+    const int spawned = posix_spawnp(&child, "jack_lsp", &actions, nullptr, const_cast<char* const*>(args), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         return false;
     }
-    jack_client_close(client);
-    return true;
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
