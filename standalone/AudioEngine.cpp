@@ -112,6 +112,35 @@ AudioDevice AudioEngine::DeviceAt(uint32_t id) const
     return id < listedDevices.size() ? listedDevices[id] : AudioDevice();
 }
 
+bool AudioEngine::PreferJackOnFirstStart(AppSettings& settings)
+{
+    Job job;
+    job.request = Request::List;
+    job.settings = settings;
+    job.settings.driverType = 1;
+    if (controlThreadStuck || !Ask(job, kListWait)) {
+        return false;
+    }
+    std::string device;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!listing.server.present) {
+            return false;
+        }
+        for (const AudioDevice& each : listing.devices) {
+            if (each.outputChannels >= 2 && (device.empty() || each.name == "system")) {
+                device = each.name;
+            }
+        }
+    }
+    settings.driverType = 1;
+    if (!device.empty()) {
+        SetSettingsText(settings.audioInputDevice, device.c_str());
+        SetSettingsText(settings.audioOutputDevice, device.c_str());
+    }
+    return true;
+}
+
 void AudioEngine::SetClientName(const std::string& name)
 {
     std::lock_guard<std::mutex> lock(mutex);

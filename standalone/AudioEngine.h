@@ -78,6 +78,12 @@ public:
     uint32_t ServerSampleRate() const { return listedServer.sampleRate; }
     uint32_t ServerBufferFrames() const { return listedServer.bufferFrames; }
 
+    // A first start (no settings file yet) goes to JACK when a JACK server
+    // answers: driver type 1 and the server's first device with outputs
+    // ("system" where there is one) go into settings; true then. Otherwise
+    // settings stay as they are (ALSA). UI thread only; bounded.
+    bool PreferJackOnFirstStart(AppSettings& settings);
+
     // The JACK client name for the next open (default "Snarlbox"); not
     // stored in the settings. UI thread only.
     void SetClientName(const std::string& name);
@@ -210,6 +216,7 @@ private:
     IAudioBackEnd* backEnd = nullptr;  // the stream's: one of the two, or none
     bool backEndIsJack = false;
     std::string jackClientName;        // the name jackEnd was made with
+    JackMidiPorts* jackEndMidi = nullptr;  // and its MIDI ports
     std::chrono::steady_clock::time_point nextMidiTry;
     std::chrono::steady_clock::time_point midiProgress;  // when the MIDI-only client last ran a cycle
     uint32_t midiCycles = 0;

@@ -59,7 +59,9 @@ JackBackEnd& AudioEngine::Jack()
         std::lock_guard<std::mutex> lock(mutex);
         name = clientName;
     }
-    if (!jackEnd || jackClientName != name) {
+    // MIDI over JACK is enabled after the first listing at start-up: the
+    // client is made again to carry the MIDI ports.
+    if (!jackEnd || jackClientName != name || jackEndMidi != jackMidi.get()) {
         if (backEnd == jackEnd.get() && jackEnd) {
             EndStream();
             backEnd = nullptr;
@@ -74,6 +76,7 @@ JackBackEnd& AudioEngine::Jack()
             },
             this);
         jackClientName = name;
+        jackEndMidi = jackMidi.get();
     }
     return *jackEnd;
 }
@@ -369,14 +372,18 @@ bool AudioEngine::TryStart(const AppSettings& settings)
     wanted = true;
     wantedSettings = settings;
     retryGap = std::chrono::duration_cast<std::chrono::milliseconds>(kRetryInterval);
+    // Asked of the back end before the lock: the user-interface thread never
+    // waits on the library through it.
+    const uint32_t rate = end.SampleRate();
+    const uint32_t frames = end.BufferFrames();
+    const uint32_t latency = end.LatencyFrames();
+    const std::string name = end.ClientName();
     {
         std::lock_guard<std::mutex> lock(mutex);
         status.driver = jack ? "JACK" : "ALSA";
         status.device = route.outputDevice;
-        status.sampleRate = end.SampleRate();
-        status.bufferFrames = end.BufferFrames();
-        status.latencyFrames = end.LatencyFrames();
-        status.clientName = end.ClientName();
+        status.sampleRate = rate;
+        status.bufferFrames = frames;
         runningSettings = settings;
         // A restart in place is a change too.
         ++status.change;
@@ -384,8 +391,8 @@ bool AudioEngine::TryStart(const AppSettings& settings)
     Publish(AudioState::Running, std::string());
     {
         std::lock_guard<std::mutex> lock(mutex);
-        status.clientName = end.ClientName();
-        status.latencyFrames = end.LatencyFrames();
+        status.clientName = name;
+        status.latencyFrames = latency;
         runningChange = status.change;
     }
     return true;

@@ -55,6 +55,11 @@ bool EnginePreferencesHost::JackServerRunning()
     return audioEngine.ServerAnswered();
 }
 
+uint32_t EnginePreferencesHost::ServerBufferFrames()
+{
+    return audioEngine.ServerBufferFrames();
+}
+
 bool EnginePreferencesHost::MidiServerAway()
 {
     return CurrentMidiStatus().serverAway;

@@ -10,11 +10,13 @@
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
+#include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,7 +76,14 @@ void HostServicesGtk::CreateSettings()
 
 bool HostServicesGtk::PrepareSettingsFile()
 {
-    return ::PrepareSettingsFile();
+    const bool prepared = ::PrepareSettingsFile();
+    // No file yet: a first start, which goes to JACK when a server runs.
+    struct stat info;
+    if (prepared && settingsPath[0] != '\0' && stat(settingsPath, &info) != 0 &&
+        audioEngine.PreferJackOnFirstStart(currentSettings)) {
+        SayOnStderr("a JACK server runs: Snarlbox starts on JACK");
+    }
+    return prepared;
 }
 
 void HostServicesGtk::WriteSettings()

@@ -2,6 +2,7 @@
 
 #include "platform/DebugTrace.h"
 #include "standalone/JackMidiPorts.h"
+#include "standalone/ProcessFloatCycle.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -339,20 +340,12 @@ int JackBackEnd::Process(jack_nframes_t frames, void* arg)
         }
         return 0;
     }
-    double* input = self->inBuffer.get();
-    double* output = self->outBuffer.get();
-    for (int c = 0; c < 2; ++c) {
-        std::copy(in[c], in[c] + frames, input + static_cast<size_t>(c) * frames);
-    }
     // MIDI of this cycle reaches the plug-in before its audio.
     if (self->midi != nullptr) {
         self->midi->DeliverInput();
     }
-    self->process(self->user, output, input, frames, self->xrun.exchange(false, std::memory_order_relaxed));
-    for (int c = 0; c < 2; ++c) {
-        const double* from = output + static_cast<size_t>(c) * frames;
-        std::transform(from, from + frames, out[c], [](double v) { return static_cast<float>(v); });
-    }
+    ProcessFloatCycle(in, out, frames, self->inBuffer.get(), self->outBuffer.get(), self->process, self->user,
+                      self->xrun.exchange(false, std::memory_order_relaxed));
     if (self->midi != nullptr) {
         self->midi->EndCycle();
     }

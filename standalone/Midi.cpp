@@ -43,7 +43,7 @@ std::atomic<uint32_t> droppedUntraced{0};
 bool callbackInstalled = false;
 // MIDI over JACK: ports of the engine's client (no RtMidi objects).
 bool jackBackEnd = false;
-bool jackServerSeen = false;
+int jackServerSeen = -1;       // -1 before the first look, else whether the server was there
 std::string jackInput = "off";   // the chosen ports, "off" = none
 std::string jackOutput = "off";
 MidiPortState inputState = MidiPortState::NoMidi;
@@ -401,12 +401,12 @@ bool PollMidi()
     if (jackBackEnd) {
         // The engine reconnects the chosen ports whenever its client
         // (re)starts and when they appear: only the states are read here.
-        const bool here = JackServerHere();
-        if (here != jackServerSeen) {
-            jackServerSeen = here;
-            SayOnStderr(here ? "the JACK server is back; MIDI ports reopened"
-                             : "the JACK server has gone; MIDI is off until it returns");
+        const int here = JackServerHere() ? 1 : 0;
+        if (jackServerSeen >= 0 && here != jackServerSeen) {
+            SayOnStderr(here != 0 ? "the JACK server is back; MIDI ports reopened"
+                                  : "the JACK server has gone; MIDI is off until it returns");
         }
+        jackServerSeen = here;
         const MidiPortState input = JackPortState(jackInput.c_str(), Jack()->InputConnected());
         const MidiPortState output = JackPortState(jackOutput.c_str(), Jack()->OutputConnected());
         if (input == MidiPortState::Open && inputState == MidiPortState::Absent) {
@@ -519,7 +519,7 @@ void DeleteMidiPorts()
     midiInput.reset();
     midiOutput.reset();
     jackBackEnd = false;
-    jackServerSeen = false;
+    jackServerSeen = -1;
     jackInput = "off";
     jackOutput = "off";
     inputState = MidiPortState::NoMidi;

@@ -1,6 +1,31 @@
 #include "standalone/RtAudioBackEnd.h"
 
-RtAudioBackEnd::RtAudioBackEnd() = default;
+#include "platform/DebugTrace.h"
+
+#include <alsa/asoundlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+// alsa-lib's own lines (a card that is not there, at every look while the
+// engine waits for a device) go to the debug trace; the status line says
+// once what is missing.
+__attribute__((format(printf, 5, 6))) void TraceAlsaError(const char* file, int line, const char* function, int,
+                                                           const char* format, ...)
+{
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    DebugTrace("ALSA: %s:%d (%s) %s\n", file, line, function, text);
+}
+
+} // namespace
+
+RtAudioBackEnd::RtAudioBackEnd() { snd_lib_error_set_handler(TraceAlsaError); }
 
 RtAudioBackEnd::~RtAudioBackEnd() { Close(); }
 

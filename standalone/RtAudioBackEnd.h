@@ -16,6 +16,7 @@
 // Control thread only, except the callback (audio thread).
 class RtAudioBackEnd : public IAudioBackEnd {
 public:
+    // Routes alsa-lib's error lines to the debug trace.
     RtAudioBackEnd();
     ~RtAudioBackEnd() override;
     RtAudioBackEnd(const RtAudioBackEnd&) = delete;

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
 #include <thread>
 #include <unistd.h>
 #include <sys/prctl.h>
@@ -23,25 +22,16 @@ std::atomic<int> serverCounter{0};
 
 void SilentJackError(const char*) {}
 
-// Asked from another process: a client of this process opened while a
-// server is away would make libjack free every dead client of the process,
-// the engine's among them, under their owners.
 bool ServerAcceptsClients(const std::string& name)
 {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const char* args[] = {"jack_lsp", "-s", name.c_str(), nullptr};
-    pid_t child = -1;
-    const int spawned = posix_spawnp(&child, "jack_lsp", &actions, nullptr, const_cast<char* const*>(args), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open(
+        "snarlbox-probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status, name.c_str());
+    if (client == nullptr) {
         return false;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    jack_client_close(client);
+    return true;
 }
 
 } // namespace
@@ -102,6 +92,20 @@ bool JackServer::Start(int rate, int period, const std::string& name, int ports)
     return false;
 }
 
+void JackServer::Pause()
+{
+    if (pid > 0) {
+        kill(pid, SIGSTOP);
+    }
+}
+
+void JackServer::Resume()
+{
+    if (pid > 0) {
+        kill(pid, SIGCONT);
+    }
+}
+
 void JackServer::Kill()
 {
     if (pid <= 0) {
@@ -118,6 +122,7 @@ void JackServer::Stop()
     if (pid <= 0) {
         return;
     }
+    kill(pid, SIGCONT);
     kill(pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;
