@@ -59,6 +59,13 @@ public:
         }
         jack_set_process_callback(client, Process, this);
         jack_set_process_callback(sink, Receive, this);
+        jack_set_xrun_callback(
+            client,
+            [](void* self) {
+                static_cast<TestMidiClient*>(self)->xruns.fetch_add(1, std::memory_order_relaxed);
+                return 0;
+            },
+            this);
         return out != nullptr && in != nullptr && jack_activate(client) == 0 && jack_activate(sink) == 0;
     }
     // A port of another name, for a device that appears later.
@@ -68,6 +75,8 @@ public:
     }
     // Notes per process cycle, sent on "out" until set back to 0.
     std::atomic<int> flood{0};
+    std::atomic<uint64_t> flooded{0};  // flood notes written
+    std::atomic<uint32_t> xruns{0};    // cycles the server skipped
     std::atomic<bool> dead{false};
     ~TestMidiClient()
     {
@@ -148,7 +157,9 @@ private:
         self->pending.clear();
         const uint8_t note[3] = {0x90, 0x3C, 0x64};
         for (int i = 0; i < self->flood.load(std::memory_order_relaxed); ++i) {
-            jack_midi_event_write(outBuffer, static_cast<jack_nframes_t>(i), note, 3);
+            if (jack_midi_event_write(outBuffer, static_cast<jack_nframes_t>(i), note, 3) == 0) {
+                self->flooded.fetch_add(1, std::memory_order_relaxed);
+            }
         }
         return 0;
     }
@@ -528,6 +539,46 @@ TEST(MidiJackServerThreads, ThruComesBackAfterEachServerRestart)
     client.reset();
     SetSettingsText(currentSettings.midiInputDevice, "");
     SetSettingsText(currentSettings.midiOutputDevice, "");
+}
+
+// A flood of thru at 64-frame periods: every note that goes in comes out in
+// the same cycle, or is counted as dropped (and said by the poll).
+TEST(MidiJackFloodThreads, ThruAtSixtyFourFramesLosesNothingUncounted)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 64), "jackd with the dummy driver could not be started");
+    StoreSharedSetting(currentSettings.midiInputChannel, 0);
+    StoreSharedSetting(currentSettings.midiOutputChannel, 0);
+    auto client = std::make_unique<TestMidiClient>();
+    ASSERT_TRUE(client->Open());
+    ASSERT_TRUE(CreateMidiPorts(RtMidi::UNIX_JACK, RtMidi::UNIX_JACK));
+    auto plugin = std::make_unique<DistortionEffect>(midiOutput.get(), &currentSettings.midiOutputChannel, false);
+    SetMidiPlugin(plugin.get());
+    ASSERT_TRUE(OpenMidiInputByName(client->OutName().c_str()));
+    ASSERT_TRUE(OpenMidiOutputByName(client->InName().c_str()));
+    ASSERT_TRUE(client->WaitForRoute());
+    midiOutput->TakeSendErrors();
+    client->flood = 32; // a note every other frame: about 22,000 a second
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    client->flood = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const uint64_t sent = client->flooded.load();
+    const uint64_t received = client->Collect(0).size();
+    const uint64_t dropped = midiOutput->TakeSendErrors();
+    const uint64_t xruns = client->xruns.load();
+    std::printf("JACK MIDI thru at 64 frames: %llu sent, %llu came through, %llu dropped (counted), %llu xruns\n",
+                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
+                static_cast<unsigned long long>(dropped), static_cast<unsigned long long>(xruns));
+    EXPECT_GT(sent, 10000u);
+    EXPECT_LE(received + dropped, sent);
+    // A cycle the server skipped (an xrun of a loaded machine) loses what
+    // was in flight there, before Snarlbox sees it.
+    EXPECT_GE(received + dropped + 2 * 32 * xruns, sent);
+    CloseMidiPorts();
+    SetMidiPlugin(nullptr);
+    plugin.reset();
+    DeleteMidiPorts();
+    client.reset();
 }
 
 // The program's default order: the ALSA sequencer where the machine has one;
