@@ -13,6 +13,7 @@
 #include "standalone/JackBackEnd.h"
 #include "standalone/RtAudioBackEnd.h"
 #include "standalone/SayOnStderr.h"
+#include "standalone/StallTime.h"
 
 #include <algorithm>
 
@@ -25,9 +26,7 @@ constexpr auto kRetryInterval = 300ms;
 constexpr auto kLongestRetryInterval = 3000ms;
 constexpr int kProbeRetries = 3;
 constexpr auto kProbeRetryGap = 100ms;
-constexpr auto kStallTime = 750ms;
-constexpr auto kJackStallTime = 2s;
-constexpr int kStallPeriods = 4;
+constexpr auto kMidiStallTime = 2s;
 
 int FindName(const std::vector<AudioDevice>& devices, const std::string& name)
 {
@@ -37,17 +36,6 @@ int FindName(const std::vector<AudioDevice>& devices, const std::string& name)
         }
     }
     return -1;
-}
-
-// How long a stream may deliver nothing: a floor, and at least a few of
-// its buffers (at 8000 Hz and 8192 frames one buffer lasts about a second).
-std::chrono::milliseconds StallTime(bool jack, uint32_t frames, uint32_t rate)
-{
-    const auto floor = std::chrono::duration_cast<std::chrono::milliseconds>(jack ? kJackStallTime : kStallTime);
-    if (rate == 0) {
-        return floor;
-    }
-    return std::max(floor, std::chrono::milliseconds(int64_t{kStallPeriods} * 1000 * frames / rate));
 }
 
 } // namespace
@@ -112,7 +100,7 @@ JackBackEnd* AudioEngine::KeepMidiClient(bool asked)
         }
         // A client the server never runs (seen once a server came back at
         // once under the same name) is opened afresh, as a stalled stream is.
-        if (jack.IsOpen() || now - midiProgress < kJackStallTime) {
+        if (jack.IsOpen() || now - midiProgress < kMidiStallTime) {
             jackMidi->Refresh(jack.Client());
             return &jack;
         }

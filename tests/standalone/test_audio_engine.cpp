@@ -6,6 +6,7 @@
 #include "platform/DebugTrace.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
+#include "standalone/StallTime.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -395,6 +396,28 @@ TEST(AudioEngineDevices, ImpossibleSettingsAreRefusedWithTheirReason)
     UseDevices(0, "default", "default");
 }
 
+// The wait before a silent stream counts as stopped covers several of its
+// buffers: at 8000 Hz and 8192 frames a buffer lasts over a second, and a
+// fixed wait restarted such a stream for ever.
+TEST(AudioEngineStall, TheWaitCoversSeveralBuffers)
+{
+    struct Case {
+        bool jack;
+        uint32_t frames;
+        uint32_t rate;
+        int64_t atLeastMs;
+    };
+    const Case cases[] = {
+        {false, 8192, 8000, 3 * 1024}, {false, 256, 44100, 750},  {true, 256, 44100, 2000},
+        {true, 8192, 22050, 3 * 371},  {false, 64, 192000, 750}, {false, 512, 0, 750},
+    };
+    for (const Case& c : cases) {
+        const int64_t ms = StallTime(c.jack, c.frames, c.rate).count();
+        EXPECT_GE(ms, c.atLeastMs) << c.frames << " @ " << c.rate;
+        EXPECT_LE(ms, std::max<int64_t>(c.atLeastMs * 2, 2000)) << c.frames << " @ " << c.rate;
+    }
+}
+
 TEST(AudioEngineAlsa, WithoutASoundCardStartingFailsCleanly)
 {
     UseDevices(0, "default", "default");
@@ -741,6 +764,46 @@ TEST_F(AudioEngineJack, FirstStartPrefersARunningJackServer)
         EXPECT_STREQ(settings.audioOutputDevice, serverRuns ? "system" : "default");
         EXPECT_STREQ(settings.audioInputDevice, serverRuns ? "system" : "default");
     }
+}
+
+// A stop that hangs on the server (stopped with SIGSTOP) returns within its
+// bound, and once the server goes on, a later start plays again.
+TEST_F(AudioEngineJack, AStopThatHangsLeavesLaterStartsWorking)
+{
+    UseDevices(1, "", "system");
+    AudioEngine& audio = Engine();
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    server.Pause();
+    const auto begin = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    audio.StopAudioStream();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    server.Resume();
+    audio.StartAudioFromSettings();
+    EXPECT_TRUE(Flowing(audio, 10000)) << said;
+}
+
+// While it waits for a device that is not there, the engine looks less and
+// less often and fills no console: the reason once, and little else.
+TEST(AudioEngineAlsa, WaitingForADeviceIsQuiet)
+{
+    UseDevices(0, "hw:Snarlbox-none", "hw:Snarlbox-none");
+    AudioEngine engine;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(engine.StartAudioFromSettings());
+    for (int poll = 0; poll < 8; ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        engine.PollAudioStream();
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(engine.Status().state, AudioState::UnknownDevice);
+    const auto lines = std::count(said.begin(), said.end(), '\n');
+    EXPECT_LE(lines, 6) << said;
+    EXPECT_TRUE(engine.ShutdownAudio());
 }
 
 TEST_F(AudioEngineJack, AudioStartsWhenTheServerStartsAfterSnarlbox)
