@@ -475,6 +475,10 @@ TEST_F(AudioEngineJack, ProbesTheSystemDeviceAndTracesTheStart)
     EXPECT_EQ(std::string(streamSettings.audioOutputDevice), "system");
     EXPECT_TRUE(WaitFor([&] { return plugin.callCount >= 8 * 3; })); // 256/32 per callback
 
+    // A listing while the client runs never offers Snarlbox's own client.
+    audio.ProbeAudioDevices();
+    EXPECT_EQ(audio.deviceNames, (std::vector<std::string>{"system"}));
+
     // A restart ends the running stream first and begins with silence again.
     ASSERT_TRUE(audio.StartAudioFromSettings());
     const int callsBefore = plugin.callCount;
@@ -569,6 +573,30 @@ public:
     }
     std::atomic<bool> alive{true};
 };
+
+// The client takes the name set for it, or the one JACK gives on a clash,
+// and says which.
+TEST_F(AudioEngineJack, TheClientNameIsTheOneJackGave)
+{
+    UseDevices(1, "", "system");
+    jack_status_t status{};
+    jack_client_t* other = jack_client_open("Snarlbox", JackNoStartServer, &status);
+    ASSERT_NE(other, nullptr);
+    AudioEngine& audio = Engine();
+    EXPECT_EQ(audio.ClientName(), "");
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    const std::string given = audio.ClientName();
+    EXPECT_NE(given, "Snarlbox");
+    EXPECT_EQ(given.rfind("Snarlbox", 0), 0u) << given;
+    audio.SetClientName("snarlbox-session-7");
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    EXPECT_EQ(audio.ClientName(), "snarlbox-session-7");
+    EXPECT_EQ(Ports(other, "^snarlbox-session-7:", 0).size(), 4u);
+    EXPECT_TRUE(Ports(other, ("^" + given + ":").c_str(), 0).empty());
+    audio.StopAudioStream();
+    EXPECT_EQ(audio.ClientName(), "");
+    jack_client_close(other);
+}
 
 // Swapping the plug-in while the stream runs waits for the callback to leave
 // the old one, so it may be destroyed at once.
