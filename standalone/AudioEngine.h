@@ -87,8 +87,8 @@ public:
     // The JACK client name for the next open (default "Snarlbox"); not
     // stored in the settings. UI thread only.
     void SetClientName(const std::string& name);
-    // The name JACK actually gave the client (after a rename on a clash);
-    // empty while there is no client. UI thread only.
+    // The name JACK actually gave the audio stream's client (after a rename
+    // on a clash); empty while no stream runs on JACK. UI thread only.
     std::string ClientName() const;
 
     // MIDI over JACK: makes the engine's client carry MIDI ports whose events

@@ -343,7 +343,7 @@ bool AudioEngine::TryStart(const AppSettings& settings)
     // A back end that can keep its running stream (JACK) only re-routes it,
     // so connections made by hand stay; any other stream is ended first.
     const bool keep = running && end.KeepsRunningStream();
-    if (!keep) {
+    if (!keep && end.IsOpen()) {
         EndStream();
     }
     DebugTrace("\ntrying to start audio stream @ %i sr, %i iovs, %i sigvs\nindev = %i:%s\noutdev = %i:%s\n",
