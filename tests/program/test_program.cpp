@@ -576,6 +576,26 @@ TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
     }
 }
 
+// A first start, with no settings file, while a JACK server runs: audio goes
+// through JACK's "system" device at once, and the choice is saved.
+TEST_F(ProgramTest, AFirstStartGoesToARunningJackServer)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(48000, 256), "jackd with the dummy driver could not be started");
+    ASSERT_FALSE(fs::exists(SettingsFile()));
+    DcClient tester;
+    ASSERT_TRUE(tester.Open(0.5f));
+    Program program(home);
+    program.Start();
+    ASSERT_TRUE(tester.Connect()) << "the program's JACK ports never appeared";
+    EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << tester.Last(0);
+    const std::string saved = ReadFile(SettingsFile());
+    EXPECT_NE(saved.find("driver=1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("outdev=system"), std::string::npos) << saved;
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    QuitFromTheMenu(program);
+}
+
 // Started before the server: says why there is no sound, then plays once
 // the server runs, without the user doing anything.
 TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)

@@ -246,6 +246,12 @@ TEST_F(MidiJackThreads, PortListsHoldOffThenLivePorts)
     EXPECT_GE(FindMidiOutputPort(testClient.InName().c_str()), 1);
     EXPECT_EQ(FindMidiInputPort("snarlbox-midi-test:nothing"), -1);
     EXPECT_EQ(midiOutput->CurrentApi(), RtMidi::UNIX_JACK);
+    // The lists never offer Snarlbox's own ports.
+    for (const auto* names : {&midiInputNames, &midiOutputNames}) {
+        for (const std::string& name : *names) {
+            EXPECT_NE(name.rfind("Snarlbox", 0), 0u) << name;
+        }
+    }
     // Both are ports of the one client "Snarlbox", audio's too.
     const std::vector<std::string> toInput = testClient.Peers(true);
     const std::vector<std::string> fromOutput = testClient.Peers(false);
