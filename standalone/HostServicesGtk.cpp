@@ -6,15 +6,17 @@
 #include "gui/IGraphicsGtk.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
-#include "standalone/JackWatch.h"
+#include "standalone/JackBackEnd.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
+#include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -74,7 +76,14 @@ void HostServicesGtk::CreateSettings()
 
 bool HostServicesGtk::PrepareSettingsFile()
 {
-    return ::PrepareSettingsFile();
+    const bool prepared = ::PrepareSettingsFile();
+    // No file yet: a first start, which goes to JACK when a server runs.
+    struct stat info;
+    if (prepared && settingsPath[0] != '\0' && stat(settingsPath, &info) != 0 &&
+        audioEngine.PreferJackOnFirstStart(currentSettings)) {
+        SayOnStderr("a JACK server runs: Snarlbox starts on JACK");
+    }
+    return prepared;
 }
 
 void HostServicesGtk::WriteSettings()
@@ -85,7 +94,7 @@ void HostServicesGtk::WriteSettings()
 void HostServicesGtk::CreateAudioApi()
 {
     // Retries against an absent JACK server would otherwise fill standard error.
-    JackWatch::QuietJackMessages();
+    JackBackEnd::QuietJackMessages();
     audioEngine.CreateAudioApi();
 }
 
