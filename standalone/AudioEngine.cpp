@@ -8,6 +8,7 @@
 #include "standalone/AudioComesBack.h"
 #include "standalone/DescribeAudioStatus.h"
 #include "standalone/HostSettings.h"
+#include "standalone/JackClientName.h"
 #include "standalone/JackWatch.h"
 #include "standalone/KeepForever.h"
 #include "standalone/RtAudioJackClient.h"
@@ -542,7 +543,7 @@ bool AudioEngine::TryStart(const AppSettings& settings, bool keepRunningStream)
     options.flags = RTAUDIO_NONINTERLEAVED;
     options.numberOfBuffers = 0;
     // Under JACK the stream's name is the client name patchbays show.
-    options.streamName = "Snarlbox";
+    options.streamName = JackClientName();
     options.priority = 0;
 
     // No stream runs now; the plug-in is held against SetAudioPlugin as a

@@ -6,35 +6,83 @@
 #include "gui/IGraphicsGtk.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
+#include "standalone/JackClientName.h"
 #include "standalone/JackWatch.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
+#include "standalone/RunSettings.h"
+#include "standalone/RunSound.h"
+#include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr const char* kProductName = "Snarlbox";
 constexpr guint kStreamPollMs = 500;
+// The window's state in a session's folder.
+constexpr const char* kSessionFile = "session.ini";
 
-// The user-interface thread's look at audio and MIDI: underflow lines,
-// restarts done in the background, ports that came or went, and the status
-// line that shows them.
-gboolean PollDevices(gpointer data)
+bool HaveDisplay()
 {
-    audioEngine.PollAudioStream();
-    PollMidi();
-    static_cast<MainWindowGtk*>(data)->RefreshStatusLine();
-    return G_SOURCE_CONTINUE;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+// The status line without its ever-moving numbers, so that standard error
+// hears of changes, not of every look.
+std::string StatusGist(const std::string& text)
+{
+    std::string gist;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(" \u00b7 ", start);
+        const std::string part = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (part.find("DSP load") == std::string::npos && part.find("xrun") == std::string::npos) {
+            gist += part + "|";
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + std::strlen(" \u00b7 ");
+    }
+    return gist;
 }
 
 } // namespace
 
-HostServicesGtk::HostServicesGtk() = default;
+struct HostServicesGtk::Callbacks {
+    static gboolean Poll(gpointer data)
+    {
+        static_cast<HostServicesGtk*>(data)->Poll();
+        return G_SOURCE_CONTINUE;
+    }
+    static gboolean Signal(gpointer data)
+    {
+        static_cast<HostServicesGtk*>(data)->Quit();
+        return G_SOURCE_CONTINUE;
+    }
+    static gboolean SessionMessage(gint, GIOCondition, gpointer data)
+    {
+        auto* self = static_cast<HostServicesGtk*>(data);
+        self->session->ReadMessages(*self);
+        return G_SOURCE_CONTINUE;
+    }
+};
+
+HostServicesGtk::HostServicesGtk(const RunOptions& options, const char* executable)
+    : options(options), executable(executable != nullptr ? executable : "snarlbox")
+{
+}
 
 HostServicesGtk::~HostServicesGtk()
 {
@@ -43,22 +91,69 @@ HostServicesGtk::~HostServicesGtk()
     DestroyPlugin();
 }
 
+bool HostServicesGtk::JoinSession()
+{
+    const char* url = std::getenv("NSM_URL");
+    if (url == nullptr || *url == '\0') {
+        return false;
+    }
+    session = std::make_unique<NsmClient>();
+    const bool gui = !options.noGui && HaveDisplay();
+    if (!session->Join(url, gui ? ":optional-gui:" : ":", executable, sessionOpen)) {
+        session.reset();
+        return false;
+    }
+    if (options.jackClientName) {
+        std::fputs("Snarlbox: under a session the JACK client takes the session's name; --jack-name is not used\n",
+                   stderr);
+    }
+    return true;
+}
+
 bool HostServicesGtk::AcquireSingleInstance()
 {
-    return instanceLock.Acquire();
+    // A session may hold several Snarlbox clients: each has a lock of its own.
+    std::string name = kProductName;
+    if (JoinSession()) {
+        std::string id = sessionOpen.clientId;
+        for (char& c : id) {
+            c = c == '/' ? '_' : c;
+        }
+        name += "-" + id;
+    }
+    if (!instanceLock.Acquire(nullptr, name.c_str())) {
+        if (session) {
+            session->AnswerOpen(false, NsmClient::kErrorNotNow, "this Snarlbox client runs already");
+        }
+        return false;
+    }
+    return true;
 }
 
 void HostServicesGtk::RaiseFirstInstance()
 {
-    ::RaiseFirstInstance(kProductName);
+    std::fputs(session ? "Snarlbox: another Snarlbox runs as this session client\n" : "Snarlbox: another Snarlbox runs\n",
+               stderr);
+    if (!options.noGui && HaveDisplay()) {
+        ::RaiseFirstInstance(kProductName);
+    }
 }
 
 bool HostServicesGtk::InitialiseToolkit()
 {
-    if (!gtk_init_check(nullptr, nullptr)) {
-        std::fputs("Snarlbox: cannot open the display\n", stderr);
+    if (options.noGui) {
+        return true;
+    }
+    if (!HaveDisplay() || !gtk_init_check(nullptr, nullptr)) {
+        if (session) {
+            return true; // the session runs it without a window
+        }
+        std::fputs(HaveDisplay() ? "Snarlbox: cannot open the display; start with --no-gui to run without a window\n"
+                                 : "Snarlbox: no display; start with --no-gui to run without a window\n",
+                   stderr);
         return false;
     }
+    toolkit = true;
     g_set_prgname("snarlbox");
     g_set_application_name(kProductName);
     SetEditorFactory(&IGraphicsGtk::Create);
@@ -72,9 +167,58 @@ void HostServicesGtk::CreateSettings()
     DefaultSettings(streamSettings);
 }
 
+bool HostServicesGtk::PrepareSessionFolder()
+{
+    const std::string& folder = sessionOpen.instancePath;
+    const bool fresh = !g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR);
+    const std::string path = folder + "/settings.ini";
+    if (g_mkdir_with_parents(folder.c_str(), 0755) != 0 || path.size() >= kSettingsPathSize) {
+        const std::string why = "cannot make the session folder " + folder;
+        std::fprintf(stderr, "Snarlbox: %s\n", why.c_str());
+        session->AnswerOpen(false, NsmClient::kErrorCreateFailed, why);
+        return false;
+    }
+    std::snprintf(settingsPath, kSettingsPathSize, "%s", path.c_str());
+    if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+        ReadSettingsFile(path.c_str(), currentSettings);
+    } else {
+        // A new client starts from the devices the user chose outside sessions
+        // (read only: nothing of the session goes there).
+        const std::string own = std::string(g_get_user_config_dir()) + "/Snarlbox/settings.ini";
+        if (g_file_test(own.c_str(), G_FILE_TEST_EXISTS)) {
+            ReadSettingsFile(own.c_str(), currentSettings);
+        }
+    }
+    // A new session starts with the window hidden; a saved one as it was saved.
+    guiShown = false;
+    if (!fresh) {
+        GKeyFile* file = g_key_file_new();
+        const std::string state = folder + "/" + kSessionFile;
+        if (g_key_file_load_from_file(file, state.c_str(), G_KEY_FILE_NONE, nullptr)) {
+            guiShown = g_key_file_get_boolean(file, "window", "shown", nullptr) != FALSE;
+        }
+        g_key_file_free(file);
+    }
+    SetJackClientName(sessionOpen.clientId);
+    return true;
+}
+
 bool HostServicesGtk::PrepareSettingsFile()
 {
-    return ::PrepareSettingsFile();
+    if (session) {
+        if (!PrepareSessionFolder()) {
+            return false;
+        }
+    } else {
+        if (!::PrepareSettingsFile()) {
+            return false;
+        }
+        if (options.jackClientName) {
+            SetJackClientName(*options.jackClientName);
+        }
+    }
+    ApplyRunOptions(options, currentSettings);
+    return true;
 }
 
 void HostServicesGtk::WriteSettings()
@@ -118,8 +262,23 @@ bool HostServicesGtk::CreatePlugin()
 
 void HostServicesGtk::LoadPresetSlot(int index)
 {
-    if (plugin) {
-        plugin->LoadPresetSlot(index);
+    if (!plugin) {
+        return;
+    }
+    plugin->LoadPresetSlot(index);
+    if (session) {
+        KnobValues values = CaptureKnobs(*plugin);
+        bool found = false;
+        std::string error;
+        if (!ReadSessionKnobs(sessionOpen.instancePath, values, found, error)) {
+            std::fprintf(stderr, "Snarlbox: %s; the knobs start at their defaults\n", error.c_str());
+        } else if (found) {
+            ApplyKnobs(*plugin, values);
+        }
+    }
+    // The sound named for this run comes last: it is the latest choice.
+    if (options.soundValues) {
+        ApplyKnobs(*plugin, *options.soundValues);
     }
 }
 
@@ -138,19 +297,135 @@ bool HostServicesGtk::StartAudioFromSettings()
     return audioEngine.StartAudioFromSettings();
 }
 
-void HostServicesGtk::CreateMainWindow()
+void HostServicesGtk::MakeWindow()
 {
     mainWindow = std::make_unique<MainWindowGtk>(plugin.get());
+    if (session) {
+        // The session manager ends the program; the close box only hides it.
+        mainWindow->SetCloseHides([this] { HideGui(); });
+    }
     mainWindow->Create();
+}
+
+void HostServicesGtk::CreateMainWindow()
+{
+    if (toolkit && (!session || guiShown)) {
+        MakeWindow();
+    }
 }
 
 void HostServicesGtk::RunMessageLoop()
 {
-    // The window may already be gone (closed while it was being built).
-    if (mainWindow && mainWindow->Window() != nullptr) {
-        const guint poll = g_timeout_add(kStreamPollMs, PollDevices, mainWindow.get());
+    const guint poll = g_timeout_add(kStreamPollMs, Callbacks::Poll, this);
+    const guint interrupt = g_unix_signal_add(SIGINT, Callbacks::Signal, this);
+    const guint terminate = g_unix_signal_add(SIGTERM, Callbacks::Signal, this);
+    guint messages = 0;
+    if (session) {
+        messages = g_unix_fd_add(session->Socket(), G_IO_IN, Callbacks::SessionMessage, this);
+        session->AnswerOpen(true, 0, "Snarlbox opened " + sessionOpen.instancePath);
+        guiShown = guiShown && mainWindow && mainWindow->Window() != nullptr;
+        session->SayGuiShown(guiShown);
+    }
+    Poll();
+    if (toolkit && (session || (mainWindow && mainWindow->Window() != nullptr))) {
         gtk_main();
-        g_source_remove(poll);
+    } else if (!toolkit) {
+        loop = g_main_loop_new(nullptr, FALSE);
+        g_main_loop_run(loop);
+        g_main_loop_unref(loop);
+        loop = nullptr;
+    }
+    for (guint source : {poll, interrupt, terminate, messages}) {
+        if (source != 0) {
+            g_source_remove(source);
+        }
+    }
+}
+
+void HostServicesGtk::Poll()
+{
+    audioEngine.PollAudioStream();
+    PollMidi();
+    // A hidden window's line is read by nobody: standard error hears it.
+    if (mainWindow && mainWindow->Window() != nullptr && (!session || guiShown)) {
+        mainWindow->RefreshStatusLine();
+    } else {
+        SayStatus();
+    }
+}
+
+void HostServicesGtk::SayStatus()
+{
+    consoleStatus.Update(StatusLine::ReadProcess());
+    const std::string gist = StatusGist(consoleStatus.Text());
+    if (gist != saidStatus) {
+        saidStatus = gist;
+        SayOnStderr(consoleStatus.Text());
+    }
+}
+
+void HostServicesGtk::Quit()
+{
+    if (toolkit && gtk_main_level() > 0) {
+        gtk_main_quit();
+    } else if (loop != nullptr) {
+        g_main_loop_quit(loop);
+    }
+}
+
+bool HostServicesGtk::SaveSession(std::string& message)
+{
+    const std::string& folder = sessionOpen.instancePath;
+    if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) {
+        message = "cannot make the session folder " + folder;
+        return false;
+    }
+    if (!WriteSettingsFile(settingsPath, SettingsForFile(currentSettings))) {
+        message = std::string("cannot write ") + settingsPath;
+        return false;
+    }
+    if (plugin && !WriteSessionKnobs(folder, CaptureKnobs(*plugin), message)) {
+        return false;
+    }
+    GKeyFile* file = g_key_file_new();
+    g_key_file_set_boolean(file, "window", "shown", guiShown);
+    const std::string state = folder + "/" + kSessionFile;
+    GError* failure = nullptr;
+    const bool ok = g_key_file_save_to_file(file, state.c_str(), &failure) != FALSE;
+    g_key_file_free(file);
+    if (!ok) {
+        message = "cannot write " + state + ": " + failure->message;
+        g_clear_error(&failure);
+        return false;
+    }
+    message = "Snarlbox saved";
+    return true;
+}
+
+void HostServicesGtk::ShowGui()
+{
+    if (!toolkit) {
+        session->SayGuiShown(false);
+        return;
+    }
+    if (!mainWindow || mainWindow->Window() == nullptr) {
+        MakeWindow();
+    } else {
+        gtk_window_present(GTK_WINDOW(mainWindow->Window()));
+    }
+    guiShown = mainWindow->Window() != nullptr;
+    session->SayGuiShown(guiShown);
+}
+
+void HostServicesGtk::HideGui()
+{
+    if (mainWindow && mainWindow->Window() != nullptr) {
+        gtk_widget_hide(mainWindow->Window());
+    }
+    guiShown = false;
+    saidStatus.clear(); // standard error hears the status again
+    if (session) {
+        session->SayGuiShown(false);
     }
 }
 

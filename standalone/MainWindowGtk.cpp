@@ -62,7 +62,12 @@ struct MainWindowGtk::Handlers {
     }
     static gboolean Delete(GtkWidget*, GdkEvent*, gpointer data)
     {
-        MainWindowCloseRequested(*static_cast<MainWindowGtk*>(data));
+        auto* self = static_cast<MainWindowGtk*>(data);
+        if (self->closeHides) {
+            self->closeHides();
+            return TRUE;
+        }
+        MainWindowCloseRequested(*self);
         return TRUE;
     }
     static gboolean StatusClicked(GtkWidget*, GdkEventButton* event, gpointer data)

@@ -3,6 +3,7 @@
 #include "standalone/IMainWindowActions.h"
 #include "standalone/StatusLine.h"
 
+#include <functional>
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -26,6 +27,9 @@ public:
     // Builds the window, opens the editor in it, centres and shows it.
     // UI thread only.
     void Create();
+    // Makes the close box call hide instead of closing the window (under a
+    // session manager, which ends the program itself). UI thread only.
+    void SetCloseHides(std::function<void()> hide) { closeHides = std::move(hide); }
     // The window, or null once it is destroyed. UI thread only.
     GtkWidget* Window() const { return mainWindow; }
 
@@ -58,4 +62,5 @@ private:
     GtkWidget* statusLight = nullptr;
     GtkWidget* statusLabel = nullptr;
     StatusLine statusLine;
+    std::function<void()> closeHides;
 };
