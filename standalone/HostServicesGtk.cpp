@@ -82,10 +82,16 @@ struct HostServicesGtk::Callbacks {
 HostServicesGtk::HostServicesGtk(const RunOptions& options, const char* executable)
     : options(options), executable(executable != nullptr ? executable : "snarlbox")
 {
+    // From the start: a signal that comes during start-up is held by GLib
+    // and ends the run, through the same shutdown, once the main loop runs.
+    interruptSource = g_unix_signal_add(SIGINT, Callbacks::Signal, this);
+    terminateSource = g_unix_signal_add(SIGTERM, Callbacks::Signal, this);
 }
 
 HostServicesGtk::~HostServicesGtk()
 {
+    g_source_remove(interruptSource);
+    g_source_remove(terminateSource);
     // Also after an error left the shutdown steps out: no callback may reach
     // the plug-in once it is gone.
     DestroyPlugin();
@@ -317,8 +323,6 @@ void HostServicesGtk::CreateMainWindow()
 void HostServicesGtk::RunMessageLoop()
 {
     const guint poll = g_timeout_add(kStreamPollMs, Callbacks::Poll, this);
-    const guint interrupt = g_unix_signal_add(SIGINT, Callbacks::Signal, this);
-    const guint terminate = g_unix_signal_add(SIGTERM, Callbacks::Signal, this);
     guint messages = 0;
     if (session) {
         messages = g_unix_fd_add(session->Socket(), G_IO_IN, Callbacks::SessionMessage, this);
@@ -335,7 +339,7 @@ void HostServicesGtk::RunMessageLoop()
         g_main_loop_unref(loop);
         loop = nullptr;
     }
-    for (guint source : {poll, interrupt, terminate, messages}) {
+    for (guint source : {poll, messages}) {
         if (source != 0) {
             g_source_remove(source);
         }

@@ -88,6 +88,8 @@ private:
     StatusLine consoleStatus;       // the status said on standard error
     std::string saidStatus;
 
+    unsigned int interruptSource = 0, terminateSource = 0;
+
     std::unique_ptr<NsmClient> session; // null outside a session
     NsmClient::Open sessionOpen;
     bool guiShown = false;
