@@ -7,7 +7,9 @@
 
 double ClampStoredValue(const IParameter& parameter, double value)
 {
-    if (!std::isfinite(value)) {
+    // NaN has no place in the range (it would silence or corrupt the output
+    // through gain or wet); infinities clamp like any other value out of range.
+    if (std::isnan(value)) {
         value = parameter.defaultValue;
     }
     return std::clamp(value, parameter.minimum, parameter.maximum);

@@ -140,7 +140,8 @@ bool IAudioPlugin::StateMatches(const double* values, int first)
     for (int i = 0; i < ParameterCount(); ++i) {
         const float a = static_cast<float>(parameters[static_cast<size_t>(i)]->value);
         const float b = static_cast<float>(values[first + i]);
-        if (!(std::fabs(a - b) < 0.00001f)) {
+        // The difference is taken in single precision, the bound in double.
+        if (!(static_cast<double>(std::fabs(a - b)) < 0.00001)) {
             all = false;
         }
     }

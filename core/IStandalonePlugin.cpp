@@ -33,7 +33,8 @@ void IStandalonePlugin::ResizeEditorInHost(int, int) {}
 
 uint8_t IStandalonePlugin::RechannelStatus(uint8_t status, uint16_t outputChannel)
 {
-    if (outputChannel == 0) {
+    // System messages (0xF0 and up) belong to no channel: they pass as they are.
+    if (outputChannel == 0 || status >= 0xF0) {
         return status;
     }
     const int high = status >> 4;

@@ -1,6 +1,8 @@
 #include "platform/WriteWithoutBlocking.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <poll.h>
 #include <unistd.h>
@@ -9,7 +11,8 @@ bool WriteWithoutBlocking(int fd, const char* text)
 {
     size_t left = std::strlen(text);
     while (left > 0) {
-        // Ready means a pipe has a free buffer, so a short line goes in whole.
+        // Ready means a pipe has at least PIPE_BUF bytes free, no more: a write
+        // of up to that goes in whole without waiting, a longer one may wait.
         pollfd ready{fd, POLLOUT, 0};
         const int polled = poll(&ready, 1, 0);
         if (polled < 0 && errno == EINTR) {
@@ -18,7 +21,7 @@ bool WriteWithoutBlocking(int fd, const char* text)
         if (polled <= 0 || (ready.revents & POLLOUT) == 0) {
             return false;
         }
-        const ssize_t written = write(fd, text, left);
+        const ssize_t written = write(fd, text, std::min<size_t>(left, PIPE_BUF));
         if (written < 0 && errno == EINTR) {
             continue;
         }

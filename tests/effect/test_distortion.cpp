@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -67,6 +68,26 @@ TEST_F(Effect, ParameterTableAndDefaults)
     EXPECT_DOUBLE_EQ(fx.parameters[0]->maximum, 327.68);
     EXPECT_TRUE(fx.presets[0]->initialized);
     EXPECT_STREQ(fx.presets[0]->presetName, "-");
+}
+
+TEST_F(Effect, StoredInfinitiesClampToTheRange)
+{
+    // Per parameter: (minimum, maximum) of the table above; +inf stores the
+    // maximum, -inf the minimum (parameter 4 is unset: 0..1).
+    const double minima[7] = {1.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    const double maxima[7] = {327.68, 15.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double stored : {inf, -inf}) {
+        ChunkBuffer chunk;
+        ASSERT_TRUE(chunk.Resize(56));
+        const double values[7] = {stored, stored, stored, stored, stored, stored, stored};
+        std::memcpy(chunk.Bytes(), values, 56);
+        EXPECT_EQ(fx.LoadStateFromChunk(chunk, 0), 56);
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_DOUBLE_EQ(fx.parameters[static_cast<size_t>(i)]->value, stored > 0 ? maxima[i] : minima[i])
+                << "parameter " << i << ", stored " << stored;
+        }
+    }
 }
 
 TEST_F(Effect, KnobPositionsGiveTheDocumentedValues)

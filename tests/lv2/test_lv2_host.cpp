@@ -93,11 +93,11 @@ TEST_F(Lv2Host, ControlChangesApplyFromTheNextFrameWithoutRestartingTheVector)
 
 TEST_F(Lv2Host, UnsafeControlValuesAreTakenLikeAStoredState)
 {
-    // Not a number gives the default; anything else is clamped into the range.
+    // Not a number gives the default; anything else, infinities too, is clamped into the range.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const Controls sent = {nan, 1e9f, -3.0f, 5.0f, inf, -inf};
-    const Controls taken = {1.0f, 15.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+    const Controls taken = {1.0f, 15.0f, 0.0f, 1.0f, 1.0f, 0.0f};
     const Stereo input = Noise(24, 3000);
     LilvHost::Instance plugin(host, sent);
     ASSERT_NE(plugin.instance, nullptr);

@@ -117,14 +117,24 @@ TEST_F(MidiInputCallbackTest, ChannelSixteenAndAllChannels)
     EXPECT_EQ(port.sent[1][0], 0x97);
 }
 
-TEST_F(MidiInputCallbackTest, ThruReChannelsOnTheWayOut)
+TEST_F(MidiInputCallbackTest, ThruReChannelsChannelMessagesOnly)
 {
+    // Output channel 10: channel messages take channel 10 (low nibble 9);
+    // system messages keep their status byte and length.
     StoreSharedSetting(currentSettings.midiOutputChannel, 10);
-    Deliver({0x93, 0x40, 0x7F});
-    Deliver({0xF8});
-    ASSERT_EQ(port.sent.size(), 2u);
-    EXPECT_EQ(port.sent[0], (Bytes{0x99, 0x40, 0x7F}));
-    EXPECT_EQ(port.sent[1], (Bytes{0x09})); // a clock is one byte long
+    const struct {
+        Bytes in, out;
+    } cases[] = {
+        {{0x93, 0x40, 0x7F}, {0x99, 0x40, 0x7F}}, {{0xE0, 0x00, 0x40}, {0xE9, 0x00, 0x40}},
+        {{0xF2, 0x01, 0x02}, {0xF2, 0x01, 0x02}}, {{0xF3, 0x05}, {0xF3, 0x05}},
+        {{0xF6}, {0xF6}}, {{0xF8}, {0xF8}}, {{0xFA}, {0xFA}}, {{0xFB}, {0xFB}}, {{0xFC}, {0xFC}},
+    };
+    for (const auto& c : cases) {
+        port.sent.clear();
+        Deliver(c.in);
+        ASSERT_EQ(port.sent.size(), 1u);
+        EXPECT_EQ(port.sent[0], c.out) << "status " << int(c.in[0]);
+    }
 }
 
 TEST_F(MidiInputCallbackTest, NoPluginDropsInput)
