@@ -105,14 +105,13 @@ int ParseCommandLine(int argc, char** argv, RunOptions& options)
                                  "what Preferences chose.");
     g_option_context_add_main_entries(context, entries, nullptr);
     GError* failure = nullptr;
-    // GLib parses a copy, so argv stays as launched.
+    // GLib parses a copy, so argv stays as launched; the strv form frees
+    // the entries it takes out.
     gchar** args = g_new0(gchar*, static_cast<gsize>(argc) + 1);
     for (int i = 0; i < argc; ++i) {
         args[i] = g_strdup(argv[i]);
     }
-    gint count = argc;
-    gchar** parsedArgs = args;
-    const gboolean parsed = g_option_context_parse(context, &count, &parsedArgs, &failure);
+    const gboolean parsed = g_option_context_parse_strv(context, &args, &failure);
     g_strfreev(args);
     g_option_context_free(context);
     if (!parsed) {

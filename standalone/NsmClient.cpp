@@ -104,11 +104,18 @@ std::string Text(const char* owned)
     return text;
 }
 
+// A string argument. liblo's argument union may sit unaligned in the
+// message; the string is read through a byte pointer.
+const char* StringAt(lo_arg** args, int index)
+{
+    return reinterpret_cast<const char*>(args[index]);
+}
+
 // The first argument when it is a string, else "".
 std::string FirstString(lo_message message)
 {
     const char* types = lo_message_get_types(message);
-    return types != nullptr && types[0] == 's' ? std::string(&lo_message_get_argv(message)[0]->s) : std::string();
+    return types != nullptr && types[0] == 's' ? std::string(StringAt(lo_message_get_argv(message), 0)) : std::string();
 }
 
 } // namespace
@@ -186,6 +193,9 @@ bool NsmClient::Join(const char* url, const std::string& capabilities, const std
             lo_message_free(static_cast<lo_message>(message));
             if (before == Wait::Reply && wait == Wait::Open) {
                 deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenWaitMs);
+                if (capabilities.find(":optional-gui:") != std::string::npos) {
+                    SayGuiShown(false); // no window until the open says otherwise
+                }
             }
             opened = !open.clientId.empty();
         }
@@ -296,18 +306,18 @@ void NsmClient::Handle(const std::string& path, void* raw, INsmHandler* handler,
     lo_arg** args = lo_message_get_argv(message);
     if (path == "/reply" && wait != nullptr && FirstString(message) == "/nsm/server/announce") {
         *wait = Wait::Open;
-        const std::string name = types.size() >= 3 && types[2] == 's' ? &args[2]->s : "the session manager";
+        const std::string name = types.size() >= 3 && types[2] == 's' ? StringAt(args, 2) : "the session manager";
         DebugTrace("NSM: joined the session of %s", name.c_str());
     } else if (path == "/error" && wait != nullptr && FirstString(message) == "/nsm/server/announce") {
-        const std::string why = types == "sis" ? &args[2]->s : "";
+        const std::string why = types == "sis" ? StringAt(args, 2) : "";
         std::fprintf(stderr, "Snarlbox: the session manager refused Snarlbox (%s); running without a session\n",
                      why.c_str());
         *refused = true;
     } else if (path == "/nsm/client/open" && types.rfind("sss", 0) == 0) {
         if (open != nullptr && wait != nullptr && *wait == Wait::Open) {
-            open->instancePath = &args[0]->s;
-            open->displayName = &args[1]->s;
-            open->clientId = &args[2]->s;
+            open->instancePath = StringAt(args, 0);
+            open->displayName = StringAt(args, 1);
+            open->clientId = StringAt(args, 2);
         } else {
             // Without :switch:, one instance per run.
             AnswerOpen(false, kErrorNotNow, "Snarlbox opens one session instance per run");

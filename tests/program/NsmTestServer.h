@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -42,7 +43,6 @@ public:
     bool Running() const { return thread != nullptr; }
     // NSM_URL for the program, on the loopback address.
     std::string Url() const { return "osc.udp://127.0.0.1:" + std::to_string(lo_server_thread_get_port(thread)) + "/"; }
-    int Port() const { return lo_server_thread_get_port(thread); }
 
     // Waits until a message with this path arrives (counting from index from)
     // and gives it; false after the time.
@@ -110,9 +110,12 @@ private:
         Message kept{path, {}, {}};
         for (int i = 0; i < argc; ++i) {
             if (types[i] == 's') {
-                kept.strings.push_back(&argv[i]->s);
+                // liblo's argument union may sit unaligned: read it as bytes.
+                kept.strings.push_back(reinterpret_cast<const char*>(argv[i]));
             } else if (types[i] == 'i') {
-                kept.ints.push_back(argv[i]->i);
+                int32_t value = 0;
+                std::memcpy(&value, argv[i], sizeof value);
+                kept.ints.push_back(value);
             }
         }
         std::lock_guard<std::mutex> lock(self->mutex);
