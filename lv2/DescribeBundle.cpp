@@ -1,6 +1,7 @@
 #include "lv2/DescribeBundle.h"
 
 #include "core/IAudioPlugin.h"
+#include "effect/FactorySounds.h"
 #include "lv2/Lv2Interface.h"
 
 #include <charconv>
@@ -14,6 +15,7 @@ const char* const kPrefixes = "@prefix doap:  <http://usefulinc.com/ns/doap#> .\
                               "@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
                               "@prefix opts:  <http://lv2plug.in/ns/ext/options#> .\n"
                               "@prefix pg:    <http://lv2plug.in/ns/ext/port-groups#> .\n"
+                              "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                               "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
                               "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
                               "@prefix urid:  <http://lv2plug.in/ns/ext/urid#> .\n\n";
@@ -71,6 +73,21 @@ std::string ControlPortText(const Lv2Interface::ControlPort& port, const IParame
     return text;
 }
 
+// The host's bypass switch: hosts show it as the plug-in's own bypass.
+std::string EnabledPortText()
+{
+    return "    [\n        a lv2:InputPort, lv2:ControlPort ;\n        lv2:index " + std::to_string(Lv2Interface::kEnabled) +
+           " ;\n        lv2:symbol " + Quoted(Lv2Interface::kEnabledSymbol) +
+           " ;\n        lv2:name \"Enabled\" ;\n        lv2:designation lv2:enabled ;\n"
+           "        lv2:portProperty lv2:toggled, lv2:integer, pprops:notOnGUI ;\n"
+           "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1 ;\n    ]";
+}
+
+std::string FactorySoundUri(const FactorySound& sound)
+{
+    return std::string("<") + kFactorySoundUriPrefix + sound.slug + ">";
+}
+
 } // namespace
 
 std::string DescribePlugin(IAudioPlugin& effect)
@@ -87,7 +104,7 @@ std::string DescribePlugin(IAudioPlugin& effect)
                         "    rdfs:label \"Input\" .\n\n";
     out += Uri("#out") + "\n    a pg:StereoGroup, pg:OutputGroup ;\n    lv2:symbol \"out\" ;\n"
                          "    rdfs:label \"Output\" ;\n    pg:source " + Uri("#in") + " .\n\n";
-    out += Uri("") + "\n    a lv2:Plugin, lv2:DistortionPlugin ;\n";
+    out += Uri("") + "\n    a lv2:Plugin, lv2:DistortionPlugin, doap:Project ;\n";
     out += "    doap:name " + Quoted(effect.effectName) + " ;\n";
     out += "    doap:maintainer [\n        foaf:name " + Quoted(effect.makerName) + " ;\n    ] ;\n";
     out += "    doap:license <LICENSE> ;\n";
@@ -106,12 +123,31 @@ std::string DescribePlugin(IAudioPlugin& effect)
     for (const Lv2Interface::ControlPort& port : Lv2Interface::kControlPorts) {
         out += " ,\n" + ControlPortText(port, *effect.ParameterAt(port.paramIndex));
     }
-    out += " .\n";
+    out += " ,\n" + EnabledPortText() + " .\n";
+    return out;
+}
+
+std::string DescribeFactorySounds()
+{
+    std::string out = "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
+                      "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                      "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+    for (const FactorySound& sound : kFactorySounds) {
+        out += "\n" + FactorySoundUri(sound) + "\n    a pset:Preset ;\n    lv2:appliesTo " + Uri("") +
+               " ;\n    rdfs:label " + Quoted(sound.name) + " ;\n    lv2:port";
+        bool first = true;
+        for (const Lv2Interface::ControlPort& port : Lv2Interface::kControlPorts) {
+            out += std::string(first ? "" : " ,") + " [\n        lv2:symbol " + Quoted(port.symbol) +
+                   " ;\n        pset:value " + Decimal(sound.values[port.paramIndex]) + " ;\n    ]";
+            first = false;
+        }
+        out += " .\n";
+    }
     return out;
 }
 
 std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile,
-                             const std::string& uiBinaryFile)
+                             const std::string& uiBinaryFile, const std::string& soundsFile)
 {
     const std::string ui = std::string("<") + Lv2Interface::kUiUri + ">";
     std::string out = "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
@@ -126,5 +162,9 @@ std::string DescribeManifest(const std::string& binaryFile, const std::string& d
            "    lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
            "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
            "    lv2:extensionData ui:idleInterface .\n";
+    for (const FactorySound& sound : kFactorySounds) {
+        out += "\n" + FactorySoundUri(sound) + "\n    a <http://lv2plug.in/ns/ext/presets#Preset> ;\n"
+               "    lv2:appliesTo " + Uri("") + " ;\n    rdfs:seeAlso <" + soundsFile + "> .\n";
+    }
     return out;
 }

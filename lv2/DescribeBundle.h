@@ -12,7 +12,11 @@ class IAudioPlugin;
 // its name, range, default and display precision.
 std::string DescribePlugin(IAudioPlugin& effect);
 
+// The factory sounds as LV2 presets, all in one file.
+std::string DescribeFactorySounds();
+
 // manifest.ttl: the plug-in's URI with its binary and description files,
-// and its X11 editor with the editor's binary.
+// its X11 editor with the editor's binary, and the factory sounds with the
+// file that holds them.
 std::string DescribeManifest(const std::string& binaryFile, const std::string& descriptionFile,
-                             const std::string& uiBinaryFile);
+                             const std::string& uiBinaryFile, const std::string& soundsFile);

@@ -4,14 +4,18 @@
 #include "effect/DistortionEffect.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 Lv2Instance::Lv2Instance(double sampleRate, int32_t frames)
     : effect(std::make_unique<DistortionEffect>(nullptr, nullptr, false)),
       bufferFrames(std::max(frames, kVectorFrames)),
       left(static_cast<size_t>(bufferFrames)),
-      right(static_cast<size_t>(bufferFrames))
+      right(static_cast<size_t>(bufferFrames)),
+      dryLeft(static_cast<size_t>(bufferFrames)),
+      dryRight(static_cast<size_t>(bufferFrames))
 {
+    mixStep = 1.0 / std::max(1.0, std::round(sampleRate * kBypassFadeSeconds));
     // The order a host of the effect keeps before a stream starts.
     effect->LoadPresetSlot(0);
     effect->ChangeBlockSize(kVectorFrames);
@@ -28,8 +32,9 @@ void Lv2Instance::ConnectPort(uint32_t port, void* data)
     case kInputRight: inputs[1] = static_cast<const float*>(data); break;
     case kOutputLeft: outputs[0] = static_cast<float*>(data); break;
     case kOutputRight: outputs[1] = static_cast<float*>(data); break;
+    case kEnabled: enabledPort = static_cast<const float*>(data); break;
     default:
-        if (port >= kFirstControl && port < kPortCount) {
+        if (port >= kFirstControl && port < kFirstControl + kControlCount) {
             controls[port - kFirstControl] = static_cast<const float*>(data);
         }
         break;
@@ -40,6 +45,7 @@ void Lv2Instance::Activate()
 {
     effect->ResetState();
     position = VectorPosition{};
+    mix = -1.0;
 }
 
 void Lv2Instance::ReadControls()
@@ -78,10 +84,33 @@ void Lv2Instance::ProcessConverted(int32_t n)
     }
 }
 
+void Lv2Instance::MixWithDry(int32_t n, double target)
+{
+    if (mix == target) {
+        if (target == 0.0) {
+            std::copy_n(dryLeft.begin(), n, left.begin());
+            std::copy_n(dryRight.begin(), n, right.begin());
+        }
+        return;
+    }
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        mix = target > mix ? std::min(target, mix + mixStep) : std::max(target, mix - mixStep);
+        if (mix < 1.0) { // at 1 the effect's samples stay exact
+            left[i] = dryLeft[i] + (left[i] - dryLeft[i]) * mix;
+            right[i] = dryRight[i] + (right[i] - dryRight[i]) * mix;
+        }
+    }
+}
+
 void Lv2Instance::Run(uint32_t frames)
 {
     effect->EnterPluginLock();
     ReadControls();
+    // A NaN switch counts as on, as an unconnected one does.
+    const double target = enabledPort != nullptr && *enabledPort < 0.5f ? 0.0 : 1.0;
+    if (mix < 0.0) {
+        mix = target;
+    }
     if (inputs[0] != nullptr && inputs[1] != nullptr && outputs[0] != nullptr && outputs[1] != nullptr) {
         uint32_t done = 0;
         while (done < frames) {
@@ -93,7 +122,10 @@ void Lv2Instance::Run(uint32_t frames)
                 left[static_cast<size_t>(i)] = inputs[0][done + static_cast<uint32_t>(i)];
                 right[static_cast<size_t>(i)] = inputs[1][done + static_cast<uint32_t>(i)];
             }
+            std::copy_n(left.begin(), n, dryLeft.begin());
+            std::copy_n(right.begin(), n, dryRight.begin());
             ProcessConverted(n);
+            MixWithDry(n, target);
             for (int32_t i = 0; i < n; ++i) {
                 outputs[0][done + static_cast<uint32_t>(i)] = static_cast<float>(left[static_cast<size_t>(i)]);
                 outputs[1][done + static_cast<uint32_t>(i)] = static_cast<float>(right[static_cast<size_t>(i)]);

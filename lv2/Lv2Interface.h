@@ -19,7 +19,11 @@ inline constexpr uint32_t kOutputLeft = 2;
 inline constexpr uint32_t kOutputRight = 3;
 inline constexpr uint32_t kFirstControl = 4;
 inline constexpr uint32_t kControlCount = 6;
-inline constexpr uint32_t kPortCount = kFirstControl + kControlCount;
+// The host's bypass switch (lv2:enabled), after the knobs: 1 processes,
+// 0 passes the input through. Not a parameter of the effect.
+inline constexpr uint32_t kEnabled = kFirstControl + kControlCount;
+inline constexpr const char* kEnabledSymbol = "enabled";
+inline constexpr uint32_t kPortCount = kEnabled + 1;
 
 struct AudioPort {
     uint32_t index;

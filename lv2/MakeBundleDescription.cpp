@@ -1,4 +1,4 @@
-// Writes manifest.ttl and the plug-in's description into the bundle folder
+// Writes manifest.ttl, the plug-in's description and its factory sounds into the bundle folder
 // given as the first argument: a step of the build.
 
 #include "effect/DistortionEffect.h"
@@ -26,13 +26,15 @@ bool WriteFile(const std::string& path, const std::string& text)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s BUNDLE_FOLDER BINARY_FILE DESCRIPTION_FILE UI_BINARY_FILE\n", argv[0]);
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: %s BUNDLE_FOLDER BINARY_FILE DESCRIPTION_FILE UI_BINARY_FILE SOUNDS_FILE\n",
+                     argv[0]);
         return 2;
     }
     const std::string folder = argv[1];
     DistortionEffect effect(nullptr, nullptr, false);
     const bool ok = WriteFile(folder + "/" + argv[3], DescribePlugin(effect)) &&
-                    WriteFile(folder + "/manifest.ttl", DescribeManifest(argv[2], argv[3], argv[4]));
+                    WriteFile(folder + "/" + argv[5], DescribeFactorySounds()) &&
+                    WriteFile(folder + "/manifest.ttl", DescribeManifest(argv[2], argv[3], argv[4], argv[5]));
     return ok ? 0 : 1;
 }

@@ -27,6 +27,7 @@ AppSettings& AppSettings::operator=(const AppSettings& other)
     std::memcpy(midiOutputDevice, other.midiOutputDevice, kSettingsTextSize);
     StoreSharedSetting(midiInputChannel, LoadSharedSetting(other.midiInputChannel));
     StoreSharedSetting(midiOutputChannel, LoadSharedSetting(other.midiOutputChannel));
+    startWithLastSound = other.startWithLastSound;
     return *this;
 }
 
@@ -66,6 +67,7 @@ void DefaultSettings(AppSettings& settings)
     SetSettingsText(defaults.midiOutputDevice, "off");
     defaults.midiInputChannel = 0;
     defaults.midiOutputChannel = 0;
+    defaults.startWithLastSound = 0;
     settings = defaults;
 }
 

@@ -28,6 +28,9 @@ struct AppSettings {
     char midiOutputDevice[kSettingsTextSize] = {};
     uint16_t midiInputChannel = 0;
     uint16_t midiOutputChannel = 0;
+    // 1: the program starts with the sound the knobs held at the end of the
+    // last run instead of the defaults.
+    uint16_t startWithLastSound = 0;
 
     // Fields start zeroed (constant-initialized for the host's globals).
     AppSettings() = default;

@@ -15,6 +15,7 @@
 #include "standalone/RunSound.h"
 #include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
+#include "standalone/SoundMenuGtk.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
@@ -285,6 +286,10 @@ void HostServicesGtk::LoadPresetSlot(int index)
     // The sound named for this run comes last: it is the latest choice.
     if (options.soundValues) {
         ApplyKnobs(*plugin, *options.soundValues);
+    } else if (!session && !toolkit) {
+        // Without a window, the last sound is loaded and kept here.
+        consoleSounds = std::make_unique<SoundMenuGtk>(plugin.get());
+        consoleSounds->LoadLastSound();
     }
 }
 
@@ -306,6 +311,7 @@ bool HostServicesGtk::StartAudioFromSettings()
 void HostServicesGtk::MakeWindow()
 {
     mainWindow = std::make_unique<MainWindowGtk>(plugin.get());
+    mainWindow->SetLastSound(!session && !options.soundValues, !session);
     if (session) {
         // The session manager ends the program; the close box only hides it.
         mainWindow->SetCloseHides([this] { HideGui(); });
@@ -435,6 +441,9 @@ void HostServicesGtk::HideGui()
 
 void HostServicesGtk::DestroyMainWindow()
 {
+    if (consoleSounds) {
+        consoleSounds->KeepLastSound();
+    }
     if (mainWindow) {
         mainWindow->DestroyMainWindow();
     }
@@ -460,6 +469,7 @@ void HostServicesGtk::DestroyPlugin()
     SetMidiPlugin(nullptr);
     audioEngine.SetAudioPlugin(nullptr);
     mainWindow.reset();
+    consoleSounds.reset();
     plugin.reset();
 }
 

@@ -13,6 +13,7 @@
 typedef struct _GMainLoop GMainLoop;
 class IAudioPlugin;
 class MainWindowGtk;
+class SoundMenuGtk;
 
 // The program's start-up and shutdown steps over the real layers: the
 // instance lock, GTK, the settings records and file, the audio engine, the
@@ -83,6 +84,7 @@ private:
     SingleInstanceLock instanceLock;
     std::unique_ptr<IAudioPlugin> plugin;
     std::unique_ptr<MainWindowGtk> mainWindow;
+    std::unique_ptr<SoundMenuGtk> consoleSounds; // the last sound, without a window
     bool toolkit = false;           // GTK is up (a display is there and wanted)
     GMainLoop* loop = nullptr;      // the main loop without GTK
     StatusLine consoleStatus;       // the status said on standard error

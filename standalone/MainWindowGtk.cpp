@@ -8,6 +8,7 @@
 #include "standalone/MainWindowProc.h"
 #include "standalone/PreferencesGtk.h"
 #include "standalone/SettingsFile.h"
+#include "standalone/SoundMenuGtk.h"
 
 #include <gtk/gtk.h>
 
@@ -90,18 +91,23 @@ struct MainWindowGtk::Handlers {
     static void Destroyed(GtkWidget*, gpointer data)
     {
         auto* self = static_cast<MainWindowGtk*>(data);
+        if (self->keepLastSound) {
+            self->soundMenu->KeepLastSound();
+        }
+        self->soundMenu->Forget();
         self->mainWindow = nullptr;
         self->editorArea = nullptr;
         self->statusBox = nullptr;
         self->statusLight = nullptr;
         self->statusLabel = nullptr;
+        self->soundLabel = nullptr;
         if (gtk_main_level() > 0) {
             gtk_main_quit();
         }
     }
 };
 
-MainWindowGtk::MainWindowGtk(IAudioPlugin* plugin) : plugin(plugin)
+MainWindowGtk::MainWindowGtk(IAudioPlugin* plugin) : plugin(plugin), soundMenu(std::make_unique<SoundMenuGtk>(plugin))
 {
 }
 
@@ -150,6 +156,7 @@ void MainWindowGtk::Create()
     GtkWidget* fileMenu = addMenu("_File");
     addItem(fileMenu, "Preferences...", kCommandPreferences, GDK_KEY_p);
     addItem(fileMenu, "_Quit", kCommandQuit, GDK_KEY_q);
+    soundMenu->AddTo(fileMenu, accelerators, mainWindow);
     GtkWidget* helpMenu = addMenu("_Help");
     addItem(helpMenu, "_About", kCommandAbout, 0);
 
@@ -173,6 +180,11 @@ void MainWindowGtk::Create()
     gtk_label_set_single_line_mode(GTK_LABEL(statusLabel), TRUE);
     gtk_box_pack_start(GTK_BOX(statusRow), statusLight, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(statusRow), statusLabel, TRUE, TRUE, 0);
+    // The sound's name, at the right end while the knobs hold it.
+    soundLabel = gtk_label_new(nullptr);
+    gtk_label_set_ellipsize(GTK_LABEL(soundLabel), PANGO_ELLIPSIZE_END);
+    gtk_label_set_max_width_chars(GTK_LABEL(soundLabel), 24);
+    gtk_box_pack_end(GTK_BOX(statusRow), soundLabel, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(statusBox), statusRow);
     gtk_widget_add_events(statusBox, GDK_BUTTON_RELEASE_MASK);
     g_signal_connect(statusBox, "button-release-event", G_CALLBACK(Handlers::StatusClicked), this);
@@ -183,6 +195,10 @@ void MainWindowGtk::Create()
 
     gtk_container_add(GTK_CONTAINER(mainWindow), column);
     gtk_widget_show_all(column);
+    if (loadLastSound) {
+        soundMenu->LoadLastSound();
+    }
+    RefreshStatusLine();
 
     MainWindowInitialised(*this);
 }
@@ -205,6 +221,16 @@ void MainWindowGtk::RefreshStatusLine()
     if (first || statusLine.CurrentTone() != toneBefore) {
         gtk_label_set_markup(GTK_LABEL(statusLight), LightMarkup(statusLine.CurrentTone()));
     }
+    const std::string sound = soundMenu->ShownName();
+    if (sound != gtk_label_get_text(GTK_LABEL(soundLabel))) {
+        gtk_label_set_text(GTK_LABEL(soundLabel), sound.c_str());
+        gtk_widget_set_tooltip_text(soundLabel, sound.empty() ? nullptr : ("Sound: " + sound).c_str());
+    }
+}
+
+std::string MainWindowGtk::SoundText() const
+{
+    return soundLabel != nullptr ? gtk_label_get_text(GTK_LABEL(soundLabel)) : std::string();
 }
 
 std::string MainWindowGtk::StatusText() const

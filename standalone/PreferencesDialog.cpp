@@ -88,6 +88,7 @@ void PreferencesDialog::FillPreferences()
     view.SelectItem(kDriverType, current.driverType < 2 ? current.driverType : -1);
     FillDeviceDependentControls();
     FillMidiControls();
+    view.SetChecked(kStartWithLastSound, current.startWithLastSound != 0);
 }
 
 void PreferencesDialog::FillDeviceDependentControls()
@@ -423,6 +424,9 @@ void PreferencesDialog::Command(int controlId, Notification notification)
     case kMonoInput:
         StoreSharedSetting(current.monoInput, view.IsChecked(kMonoInput) ? 1 : 0);
         return;
+    case kStartWithLastSound:
+        current.startWithLastSound = view.IsChecked(kStartWithLastSound) ? 1 : 0;
+        return;
     case kMidiInputDevice:
         if (selected && view.SelectedItem(kMidiInputDevice) >= 0) {
             // The absent entry stands for the stored name as it is.
@@ -465,6 +469,7 @@ void PreferencesDialog::Command(int controlId, Notification notification)
         return;
     case kCancel:
         End(2);
+        current.startWithLastSound = backup.startWithLastSound;
         if (!AudioSettingsEqual(current, backup) || !MidiSettingsEqual(current, backup)) {
             current = backup;
             host.CreateAudioApi();

@@ -39,6 +39,8 @@ public:
         // is empty or has nothing selected.
         kAudioNote = 40025,
         kMidiNote = 40026,
+        // The program starts with the last sound instead of the defaults.
+        kStartWithLastSound = 40027,
     };
     // What a control reports.
     enum Notification {

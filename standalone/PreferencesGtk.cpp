@@ -57,7 +57,8 @@ PreferencesGtk::PreferencesGtk(GtkWidget* owner)
     };
     auto makeButton = [this](int id, GtkWidget* button) {
         g_object_set_data(G_OBJECT(button), "control-id", GINT_TO_POINTER(id));
-        g_signal_connect(button, id == P::kMonoInput ? "toggled" : "clicked", G_CALLBACK(Handlers::Clicked), this);
+        const bool check = id == P::kMonoInput || id == P::kStartWithLastSound;
+        g_signal_connect(button, check ? "toggled" : "clicked", G_CALLBACK(Handlers::Clicked), this);
         controls[id] = button;
         return button;
     };
@@ -115,6 +116,12 @@ PreferencesGtk::PreferencesGtk(GtkWidget* owner)
     gtk_grid_attach(GTK_GRID(midi), makeNote(P::kMidiNote), 0, 4, 2, 1);
     gtk_container_add(GTK_CONTAINER(midiFrame), midi);
     gtk_box_pack_start(GTK_BOX(content), midiFrame, FALSE, FALSE, 0);
+
+    // Off by default: the program starts with the default knobs.
+    gtk_box_pack_start(GTK_BOX(content),
+                       makeButton(P::kStartWithLastSound,
+                                  gtk_check_button_new_with_label("Start with the last sound instead of the defaults")),
+                       FALSE, FALSE, 0);
 
     // Every button of the action row answers with its control id; Apply
     // leaves the dialog running.

@@ -8,6 +8,7 @@
 #include <sndfile.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -26,8 +27,9 @@ std::array<float, Lv2Interface::kControlCount> PortValues(const KnobValues* valu
     std::array<float, Lv2Interface::kControlCount> ports{};
     for (uint32_t i = 0; i < Lv2Interface::kControlCount; ++i) {
         const int index = Lv2Interface::kControlPorts[i].paramIndex;
-        const double value = values != nullptr ? (*values)[static_cast<size_t>(index)]
-                                               : defaults.ParameterAt(index)->defaultValue;
+        // A knob the sound lacks (NaN) starts at its default, as in a new instance.
+        const double given = values != nullptr ? (*values)[static_cast<size_t>(index)] : NAN;
+        const double value = std::isnan(given) ? defaults.ParameterAt(index)->defaultValue : given;
         ports[i] = static_cast<float>(value);
     }
     return ports;

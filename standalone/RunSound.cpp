@@ -1,94 +1,68 @@
 #include "standalone/RunSound.h"
 
-#include "core/ClampStoredValue.h"
-#include "core/IAudioPlugin.h"
-#include "core/IParameter.h"
-#include "lv2/Lv2Interface.h"
+#include "standalone/ApplySound.h"
+#include "standalone/SoundFiles.h"
+#include "standalone/SoundLibrary.h"
 
 #include <glib.h>
 
-#include <cmath>
+#include <cstdio>
 
-// Until the sound files arrive, a session keeps its knobs in a small key file
-// by port symbol; sound files named on the command line cannot be read yet.
 namespace {
-constexpr const char* kKnobsFile = "knobs.ini";
-constexpr const char* kGroup = "knobs";
+// The session's knobs: a preset bundle in the session's folder, which LV2
+// hosts can read too.
+constexpr const char* kSessionSound = "/sound.lv2";
 } // namespace
 
-bool FindRunSound(const std::string& nameOrPath, KnobValues&, std::string& error)
+bool FindRunSound(const std::string& nameOrPath, KnobValues& values, std::string& error)
 {
-    error = "cannot open the sound \"" + nameOrPath + "\": this build has no sound files";
-    return false;
+    Sound sound;
+    const bool file = g_file_test(nameOrPath.c_str(), G_FILE_TEST_EXISTS);
+    if (file ? !ReadSound(nameOrPath, sound, error) : !FindSound(nameOrPath, sound, error)) {
+        error = "cannot open the sound \"" + nameOrPath + "\"" + (error.empty() ? "" : ": " + error);
+        return false;
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "Snarlbox: %s\n", error.c_str()); // what was clamped or skipped
+        error.clear();
+    }
+    values = sound.values;
+    return true;
 }
 
 bool ReadSessionKnobs(const std::string& folder, KnobValues& values, bool& found, std::string& error)
 {
     found = false;
-    const std::string path = folder + "/" + kKnobsFile;
-    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+    const std::string bundle = folder + kSessionSound;
+    if (!g_file_test(bundle.c_str(), G_FILE_TEST_EXISTS)) {
         return true;
     }
-    GKeyFile* file = g_key_file_new();
-    GError* failure = nullptr;
-    bool ok = g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, &failure) != FALSE;
-    if (!ok) {
-        error = "cannot read " + path + ": " + failure->message;
-        g_clear_error(&failure);
+    Sound sound;
+    if (!ReadSound(bundle, sound, error)) {
+        error = "cannot read the session's knobs " + bundle + ": " + error;
+        return false;
     }
-    for (uint32_t i = 0; ok && i < Lv2Interface::kControlCount; ++i) {
-        const auto& port = Lv2Interface::kControlPorts[i];
-        const double value = g_key_file_get_double(file, kGroup, port.symbol, &failure);
-        if (failure != nullptr || !std::isfinite(value)) {
-            g_clear_error(&failure);
-            continue; // a knob missing or unreadable keeps its default
-        }
-        values[static_cast<size_t>(port.paramIndex)] = value;
-    }
-    g_key_file_free(file);
-    found = ok;
-    return ok;
+    values = sound.values;
+    found = true;
+    return true;
 }
 
 bool WriteSessionKnobs(const std::string& folder, const KnobValues& values, std::string& error)
 {
-    GKeyFile* file = g_key_file_new();
-    for (uint32_t i = 0; i < Lv2Interface::kControlCount; ++i) {
-        const auto& port = Lv2Interface::kControlPorts[i];
-        g_key_file_set_double(file, kGroup, port.symbol, values[static_cast<size_t>(port.paramIndex)]);
-    }
-    const std::string path = folder + "/" + kKnobsFile;
-    GError* failure = nullptr;
-    // g_key_file_save_to_file replaces the file atomically.
-    const bool ok = g_key_file_save_to_file(file, path.c_str(), &failure) != FALSE;
-    if (!ok) {
-        error = "cannot write " + path + ": " + failure->message;
-        g_clear_error(&failure);
-    }
-    g_key_file_free(file);
-    return ok;
+    Sound sound;
+    sound.name = "Session";
+    sound.values = values;
+    return WriteSound(folder + kSessionSound, sound, error);
 }
 
 KnobValues CaptureKnobs(IAudioPlugin& plugin)
 {
-    KnobValues values{};
-    plugin.EnterPluginLock();
-    for (int i = 0; i < IAudioPlugin::kParameterCount && i < plugin.ParameterCount(); ++i) {
-        values[static_cast<size_t>(i)] = plugin.ParameterAt(i)->value;
-    }
-    plugin.LeavePluginLock();
-    return values;
+    return CaptureSound(plugin, std::string()).values;
 }
 
 void ApplyKnobs(IAudioPlugin& plugin, const KnobValues& values)
 {
-    plugin.EnterPluginLock();
-    for (uint32_t i = 0; i < Lv2Interface::kControlCount; ++i) {
-        const int index = Lv2Interface::kControlPorts[i].paramIndex;
-        IParameter& parameter = *plugin.ParameterAt(index);
-        parameter.value = ClampStoredValue(parameter, values[static_cast<size_t>(index)]);
-        plugin.ParameterChanged(index);
-    }
-    plugin.LeavePluginLock();
-    plugin.PushParametersToEditor();
+    Sound sound;
+    sound.values = values;
+    ApplySound(plugin, sound);
 }

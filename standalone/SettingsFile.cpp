@@ -147,7 +147,7 @@ bool ReplaceFile(const std::string& target, const std::string& text, int& error)
     return true;
 }
 
-// The fifteen keys in the order they are read and written. A key holds either
+// The sixteen keys in the order they are read and written. A key holds either
 // a number (written "%u") or a text; missing keys read as the default given.
 struct SettingsKey {
     const char* section;
@@ -175,6 +175,7 @@ constexpr SettingsKey kKeys[] = {
     {"midi", "outdev", nullptr, &AppSettings::midiOutputDevice, 0, "no output"},
     {"midi", "inchan", &AppSettings::midiInputChannel, nullptr, 0, nullptr},
     {"midi", "outchan", &AppSettings::midiOutputChannel, nullptr, 0, nullptr},
+    {"sound", "startwithlast", &AppSettings::startWithLastSound, nullptr, 0, nullptr},
 };
 
 uint16_t ReadNumber(const IniFile& ini, const SettingsKey& k)

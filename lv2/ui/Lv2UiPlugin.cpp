@@ -55,7 +55,8 @@ void Lv2UiPlugin::Hold(int paramIndex, bool holding)
 void Lv2UiPlugin::TakePortValue(uint32_t port, float value)
 {
     using namespace Lv2Interface;
-    if (port < kFirstControl || port >= kPortCount) {
+    // Knob ports only: the bypass switch has no knob.
+    if (port < kFirstControl || port >= kFirstControl + kControlCount) {
         return;
     }
     const int paramIndex = kControlPorts[port - kFirstControl].paramIndex;

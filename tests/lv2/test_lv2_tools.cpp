@@ -96,7 +96,22 @@ TEST(Lv2Tools, InfoListsThePluginAndItsPorts)
         // Fine is the one integer port.
         EXPECT_EQ(block.find("lv2core#integer") != std::string::npos, i == 1) << block;
     }
-    EXPECT_TRUE(PortBlock(info, 10).empty());
+    // The bypass switch hosts show as the plug-in's own, after the knobs.
+    const std::string enabled = PortBlock(info, 10);
+    EXPECT_NE(enabled.find("Symbol:      enabled\n"), std::string::npos) << enabled;
+    EXPECT_NE(enabled.find("Designation: http://lv2plug.in/ns/lv2core#enabled\n"), std::string::npos) << enabled;
+    EXPECT_NE(enabled.find("lv2core#toggled"), std::string::npos) << enabled;
+    EXPECT_NE(enabled.find("Default:     1.000000\n"), std::string::npos) << enabled;
+    EXPECT_TRUE(PortBlock(info, 11).empty());
+
+    // The factory sounds, as hosts offer them.
+    const size_t presets = info.find("Presets:");
+    ASSERT_NE(presets, std::string::npos) << info;
+    const std::string listed = info.substr(presets, info.find("Port 0:") - presets);
+    for (const char* name : {"Clean", "Subtle Grit", "Warm Crunch", "Hard Clip", "Lo-Fi Sampler", "Radio Buzz",
+                             "Bitcrushed Fuzz", "Broken Robot"}) {
+        EXPECT_NE(listed.find(std::string(" ") + name + "\n"), std::string::npos) << name << "\n" << listed;
+    }
 }
 
 // lv2apply runs one frame per run(): the frame patterns must still follow
@@ -185,7 +200,7 @@ TEST(Lv2Tools, InstallPutsTheBundleUnderLibLv2)
                                        &status);
     ASSERT_EQ(status, 0) << log;
     const fs::path bundle = prefix.path / "lib" / "lv2" / "snarlbox.lv2";
-    for (const char* file : {"manifest.ttl", "snarlbox.ttl", "snarlbox.so", "LICENSE"}) {
+    for (const char* file : {"manifest.ttl", "snarlbox.ttl", "sounds.ttl", "snarlbox.so", "LICENSE"}) {
         EXPECT_TRUE(fs::is_regular_file(bundle / file)) << file;
     }
     // The installed copy loads on its own.

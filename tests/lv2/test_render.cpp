@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iomanip>
+#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -14,24 +16,53 @@ TEST(Render, TheProgramRendersAsLv2ApplyDoesSampleForSample)
     char pattern[] = "/tmp/snarlbox-render-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path folder = pattern;
-    // Lengths around the 32-frame grid and lv2apply's and our own chunks.
+    // Lengths around the 32-frame grid and lv2apply's and our own chunks,
+    // each with a sound: none, and preset bundles written by hand.
     const size_t lengths[] = {1, 31, 4096 + 19, 44100};
+    const Controls sounds[] = {kEveryStage, {327.68f, 15.0f, 1.0f, 1.0f, 1.0f, 1.0f}, {40.0f, 2.0f, 0.25f, 0.5f, 0.0f, 1.0f}};
+    const char* symbols[6] = {"coarse", "fine", "wet", "gain", "even", "odd"};
     unsigned seed = 5;
     for (size_t frames : lengths) {
-        const std::string in = (folder / "in.wav").string();
-        const std::string ours = (folder / "ours.wav").string();
-        const std::string theirs = (folder / "theirs.wav").string();
-        ASSERT_TRUE(WriteWav(in, Noise(++seed, frames)));
-        int status = 0;
-        const std::string log = RunCommand(std::string(SNARLBOX_PROGRAM) + " --render " + in + " " + ours + " 2>&1", &status);
-        ASSERT_EQ(status, 0) << log;
-        const std::string toolLog = RunTool("lv2apply -i " + in + " -o " + theirs + " urn:brimvale:snarlbox 2>&1", &status);
-        ASSERT_EQ(status, 0) << toolLog;
-        Stereo a, b;
-        ASSERT_TRUE(ReadWav(ours, a));
-        ASSERT_TRUE(ReadWav(theirs, b));
-        ASSERT_EQ(a.left.size(), frames);
-        EXPECT_EQ(FirstDifference(a, b), -1) << frames << " frames";
+        for (int sound = -1; sound < 3; ++sound) {
+            const std::string in = (folder / "in.wav").string();
+            const std::string ours = (folder / "ours.wav").string();
+            const std::string theirs = (folder / "theirs.wav").string();
+            ASSERT_TRUE(WriteWav(in, Noise(++seed, frames)));
+            std::ostringstream values, ports;
+            values << std::setprecision(9);
+            ports << std::setprecision(9);
+            std::string soundOption;
+            if (sound >= 0) {
+                const fs::path bundle = folder / ("Sound" + std::to_string(sound) + ".lv2");
+                fs::create_directories(bundle);
+                for (int i = 0; i < 6; ++i) {
+                    const float value = sounds[sound][static_cast<size_t>(i)];
+                    values << " -c " << symbols[i] << " " << value;
+                    ports << (i > 0 ? " , " : "") << "[ lv2:symbol \"" << symbols[i] << "\" ; pset:value " << value << " ]";
+                }
+                const std::string prefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                                             "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                                             "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+                std::ofstream(bundle / "manifest.ttl") << prefixes << "<p.ttl> a pset:Preset ; lv2:appliesTo "
+                                                       << "<urn:brimvale:snarlbox> ; rdfs:seeAlso <p.ttl> .\n";
+                std::ofstream(bundle / "p.ttl") << prefixes << "<> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
+                                                << "rdfs:label \"S\" ; lv2:port " << ports.str() << " .\n";
+                soundOption = " --sound=" + bundle.string();
+            }
+            int status = 0;
+            const std::string log = RunCommand(std::string(SNARLBOX_PROGRAM) + " --render" + soundOption + " " + in +
+                                                   " " + ours + " 2>&1",
+                                               &status);
+            ASSERT_EQ(status, 0) << log;
+            const std::string toolLog =
+                RunTool("lv2apply -i " + in + " -o " + theirs + values.str() + " urn:brimvale:snarlbox 2>&1", &status);
+            ASSERT_EQ(status, 0) << toolLog;
+            Stereo a, b;
+            ASSERT_TRUE(ReadWav(ours, a));
+            ASSERT_TRUE(ReadWav(theirs, b));
+            ASSERT_EQ(a.left.size(), frames);
+            EXPECT_EQ(FirstDifference(a, b), -1) << frames << " frames, sound " << sound;
+        }
     }
     // A failed render leaves what was at the output path.
     std::ofstream(folder / "kept.wav") << "kept";

@@ -72,7 +72,7 @@ TEST_F(CommandLineTest, HeadlessRunPlaysUntilSigtermAndLeavesTheSettingsAlone)
     // The file says ALSA; this run is told JACK and a client name.
     const std::string settings = "[audio]\ndriver=0\nindev=default\noutdev=default\nsr=44100\niovs=512\nsigvs=32\n"
                                  "in1=1\nin2=2\nout1=1\nout2=2\nmonoinput=0\n[midi]\nindev=off\noutdev=off\ninchan=0\n"
-                                 "outchan=0\n";
+                                 "outchan=0\n\n[sound]\nstartwithlast=0\n";
     WriteSettings(settings);
     const auto written = fs::last_write_time(SettingsFile());
     Program program(home, {"--no-gui", "--driver=jack", "--output-device=system", "--jack-name=Headless"},

@@ -7,7 +7,22 @@
 namespace {
 
 const char* kJackSettings = "[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=512\nsigvs=32\n"
-                            "in1=1\nin2=2\nout1=1\nout2=2\nmonoinput=0\n[midi]\nindev=off\noutdev=off\ninchan=0\noutchan=0\n";
+                            "in1=1\nin2=2\nout1=1\nout2=2\nmonoinput=0\n[midi]\nindev=off\noutdev=off\ninchan=0\noutchan=0\n\n"
+                            "[sound]\nstartwithlast=0\n";
+
+// A preset bundle for the plug-in in the published LV2 form, written by hand.
+void WritePreset(const fs::path& bundle, const std::string& ports)
+{
+    fs::create_directories(bundle);
+    const std::string prefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+                                 "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+                                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
+    std::ofstream(bundle / "manifest.ttl") << prefixes
+                                           << "<preset.ttl> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
+                                              "rdfs:seeAlso <preset.ttl> .\n";
+    std::ofstream(bundle / "preset.ttl") << prefixes << "<> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
+                                         << "rdfs:label \"Kept\" ; lv2:port " << ports << " .\n";
+}
 
 class SessionTest : public ProgramTest {
 protected:
@@ -21,13 +36,14 @@ protected:
     // open of folder as client id; the program's open reply.
     NsmTestServer::Message Join(Program& program, const fs::path& folder, const std::string& id)
     {
+        const size_t before = nsm.Count();
         program.Start(-1, home / "stderr.txt");
         NsmTestServer::Message announce, reply;
-        EXPECT_TRUE(nsm.WaitFor("/nsm/server/announce", announce));
+        EXPECT_TRUE(nsm.WaitFor("/nsm/server/announce", announce, 10000, before));
         EXPECT_EQ(announce.strings, (std::vector<std::string>{"Snarlbox", ":optional-gui:", SNARLBOX_PROGRAM}));
         EXPECT_EQ(announce.ints.size(), 3u);
         nsm.AcceptAndOpen(folder.string(), id);
-        EXPECT_TRUE(nsm.WaitFor("/reply", reply));
+        EXPECT_TRUE(nsm.WaitFor("/reply", reply, 10000, before));
         return reply;
     }
     bool WindowShows() { return !WindowId().empty(); }
@@ -73,7 +89,7 @@ TEST_F(SessionTest, FreshFolderSavesTheSessionAndTheWindowShowsAndHidesOnRequest
     lo_send_from(target, stranger, LO_TT_IMMEDIATE, "/nsm/client/show_optional_gui", "");
     EXPECT_EQ(lo_server_recv_noblock(stranger, 1000), 0) << "the program answered a stranger";
     EXPECT_EQ(nsm.Count(), seen);
-    EXPECT_FALSE(fs::exists(folder / "knobs.ini"));
+    EXPECT_FALSE(fs::exists(folder / "sound.lv2"));
     EXPECT_FALSE(WindowShows());
     lo_server_free(stranger);
     lo_address_free(target);
@@ -82,7 +98,7 @@ TEST_F(SessionTest, FreshFolderSavesTheSessionAndTheWindowShowsAndHidesOnRequest
     nsm.Save();
     ASSERT_TRUE(nsm.WaitFor("/reply", message, 10000, seen));
     EXPECT_EQ(message.strings.at(0), "/nsm/client/save");
-    for (const char* file : {"settings.ini", "knobs.ini", "session.ini"}) {
+    for (const char* file : {"settings.ini", "sound.lv2", "session.ini"}) {
         EXPECT_TRUE(fs::exists(folder / file)) << file;
     }
     EXPECT_NE(ReadFile(folder / "settings.ini").find("driver=1\nindev=system\noutdev=system\n"), std::string::npos);
@@ -100,33 +116,37 @@ TEST_F(SessionTest, FreshFolderSavesTheSessionAndTheWindowShowsAndHidesOnRequest
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
 }
 
-TEST_F(SessionTest, ExistingFolderOpensWithItsKnobsAndSettings)
+TEST_F(SessionTest, ExistingFolderOpensWithItsKnobsAndSettingsAndReopensAsSaved)
 {
     const fs::path folder = home / "song" / "Snarlbox.nKEPT";
     fs::create_directories(folder);
     std::ofstream(folder / "settings.ini") << kJackSettings;
-    std::ofstream(folder / "knobs.ini") << "[knobs]\ncoarse=1\nfine=1\nwet=1\ngain=0.5\neven=0\nodd=0\n";
+    WritePreset(folder / "sound.lv2", "[ lv2:symbol \"gain\" ; pset:value 0.5 ]");
     std::ofstream(folder / "session.ini") << "[window]\nshown=true\n";
-    Program program(home, {}, {"NSM_URL=" + nsm.Url()});
-    ASSERT_EQ(Join(program, folder, "Snarlbox.nKEPT").strings.at(0), "/nsm/client/open");
-    NsmTestServer::Message message;
-    ASSERT_TRUE(nsm.WaitFor("/nsm/client/gui_is_shown", message)) << "the saved session had its window shown";
-    EXPECT_TRUE(WaitFor([&] { return WindowShows(); }, 5000));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "as written" : "as saved");
+        Program program(home, {}, {"NSM_URL=" + nsm.Url()});
+        const size_t before = nsm.Count();
+        ASSERT_EQ(Join(program, folder, "Snarlbox.nKEPT").strings.at(0), "/nsm/client/open");
+        NsmTestServer::Message message;
+        ASSERT_TRUE(nsm.WaitFor("/nsm/client/gui_is_shown", message, 10000, before)) << "saved with its window shown";
+        EXPECT_TRUE(WaitFor([&] { return WindowShows(); }, 5000));
 
-    DcClient tester;
-    tester.programClient = "^Snarlbox\\.nKEPT";
-    ASSERT_TRUE(tester.Open(0.5f));
-    ASSERT_TRUE(tester.Connect());
-    // Gain 0.5 of the kept knobs: 0.5 x 0.5 x the program's 0.25.
-    ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.0625f; }, 10000)) << tester.Last(0);
+        DcClient tester;
+        tester.programClient = "^Snarlbox\\.nKEPT";
+        ASSERT_TRUE(tester.Open(0.5f));
+        ASSERT_TRUE(tester.Connect());
+        // Gain 0.5 of the kept knobs: 0.5 x 0.5 x the program's 0.25.
+        ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.0625f; }, 10000)) << tester.Last(0);
 
-    const size_t seen = nsm.Count();
-    nsm.Save();
-    ASSERT_TRUE(nsm.WaitFor("/reply", message, 10000, seen));
-    EXPECT_NE(ReadFile(folder / "knobs.ini").find("gain=0.5"), std::string::npos) << ReadFile(folder / "knobs.ini");
-    EXPECT_NE(ReadFile(folder / "settings.ini").find("driver=1\nindev=system\noutdev=system\n"), std::string::npos);
-    program.Signal(SIGTERM);
-    EXPECT_EQ(program.Wait(5000), 0);
+        const size_t seen = nsm.Count();
+        nsm.Save();
+        ASSERT_TRUE(nsm.WaitFor("/reply", message, 10000, seen));
+        EXPECT_EQ(message.strings.at(0), "/nsm/client/save");
+        EXPECT_EQ(ReadFile(folder / "settings.ini"), kJackSettings);
+        program.Signal(SIGTERM);
+        EXPECT_EQ(program.Wait(5000), 0);
+    }
 }
 
 TEST_F(SessionTest, RefusedAnnounceRunsWithoutASession)

@@ -271,7 +271,7 @@ TEST_F(MidiJackThreads, InputChannelFilterPassesLowNibbleThreeOnly)
     EXPECT_EQ(got[7], (Bytes{0xF3, 0x01}));
 }
 
-TEST_F(MidiJackThreads, OutputChannelReChannelsAndSystemKindBecomesZero)
+TEST_F(MidiJackThreads, OutputChannelReChannelsChannelMessagesOnly)
 {
     StoreSharedSetting(currentSettings.midiOutputChannel, 10);
     testClient.Send({{0x93, 0x40, 0x7F}});
@@ -287,7 +287,7 @@ TEST_F(MidiJackThreads, OutputChannelReChannelsAndSystemKindBecomesZero)
     EXPECT_TRUE(plugin->EmitMidiMessage(clock));
     got = testClient.Collect(1);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], (Bytes{0x09})); // a clock is one byte long
+    EXPECT_EQ(got[0], (Bytes{0xF8})); // a clock keeps its status and is one byte long
 }
 
 TEST_F(MidiJackThreads, PickingTheOpenPortAgainReopensIt)

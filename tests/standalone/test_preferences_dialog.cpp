@@ -339,3 +339,25 @@ TEST_F(PreferencesTest, NoMidiObjectsLeavesTheMidiListsEmpty)
 }
 
 } // namespace
+
+TEST_F(PreferencesTest, StartWithTheLastSoundIsOffUntilTickedAndNeedsNoRestart)
+{
+    host.running = true;
+    Open();
+    EXPECT_FALSE(view.IsChecked(P::kStartWithLastSound));
+    view.SetChecked(P::kStartWithLastSound, true);
+    Click(P::kStartWithLastSound);
+    EXPECT_EQ(current.startWithLastSound, 1);
+    Click(P::kCancel); // Cancel takes the tick back, without touching audio
+    EXPECT_EQ(current.startWithLastSound, 0);
+    EXPECT_EQ(host.startCount, 0);
+
+    PreferencesDialog again(view, host, current, backup, stream);
+    again.PreferencesProc(P::kInitialise, 0, P::kOtherNotification);
+    view.SetChecked(P::kStartWithLastSound, true);
+    again.PreferencesProc(P::kCommand, P::kStartWithLastSound, P::kClicked);
+    again.PreferencesProc(P::kCommand, P::kOk, P::kClicked);
+    EXPECT_EQ(current.startWithLastSound, 1);
+    EXPECT_EQ(host.startCount, 0);
+    EXPECT_EQ(view.endResult, 1);
+}

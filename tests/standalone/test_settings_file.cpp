@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 namespace {
 const char* const kFirstRunFile = "[audio]\ndriver=0\nindev=default\noutdev=default\nin1=1\nin2=2\nout1=1\nout2=2\n"
                                   "monoinput=0\niovs=512\nsigvs=32\nsr=44100\n\n"
-                                  "[midi]\nindev=off\noutdev=off\ninchan=0\noutchan=0\n";
+                                  "[midi]\nindev=off\noutdev=off\ninchan=0\noutchan=0\n\n"
+                                  "[sound]\nstartwithlast=0\n";
 
 std::string lastTrace;
 void KeepTrace(const char* line) { lastTrace = line; }
@@ -138,7 +139,7 @@ TEST_F(SettingsFileTest, MissingKeysTakeReadDefaultsAndOddValuesAreKept)
     // Keys that read as their fields stay as written; only missing keys are added.
     EXPECT_EQ(Slurp(file), "[audio]\ndriver=7\nin1=3\nin2=9\nmonoinput=12abc\nout1=-1\nout2=70000\nsr= 7\n"
                            "indev=default\noutdev=default\niovs=512\nsigvs=32\n\n"
-                           "[midi]\nindev=no input\noutdev=no output\ninchan=0\noutchan=0\n");
+                           "[midi]\nindev=no input\noutdev=no output\ninchan=0\noutchan=0\n\n[sound]\nstartwithlast=0\n");
 }
 
 TEST_F(SettingsFileTest, EveryFieldRoundTrips)
@@ -181,7 +182,7 @@ TEST_F(SettingsFileTest, CommentsAndForeignKeysSurviveAWrite)
     EXPECT_EQ(Slurp(file), "; my notes\r\n[Audio]\r\nDriver = 1\r\ncolour=blue\r\nindev=default\r\noutdev=default\r\n"
                            "in1=1\r\nin2=2\r\nout1=1\r\nout2=2\r\nmonoinput=1\r\niovs=512\r\nsigvs=32\r\n"
                            "sr=48000\r\n\r\n[extra]\r\nkeep=this\r\n[MIDI]\r\nINDEV=Port 1\r\n"
-                           "outdev=no output\r\ninchan=0\r\noutchan=0\r\n");
+                           "outdev=no output\r\ninchan=0\r\noutchan=0\r\n\r\n[sound]\r\nstartwithlast=0\r\n");
 }
 
 TEST_F(SettingsFileTest, HostileContentsNeverBreakTheRecord)
