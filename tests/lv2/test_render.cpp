@@ -1,5 +1,6 @@
 // The program's --render against lv2apply running the plug-in on the same file.
 #include "tests/lv2/Lv2TestSupport.h"
+#include "tests/support/HandWrittenPreset.h"
 #include "tests/support/RequireService.h"
 
 #include <gtest/gtest.h>
@@ -34,19 +35,12 @@ TEST(Render, TheProgramRendersAsLv2ApplyDoesSampleForSample)
             std::string soundOption;
             if (sound >= 0) {
                 const fs::path bundle = folder / ("Sound" + std::to_string(sound) + ".lv2");
-                fs::create_directories(bundle);
                 for (int i = 0; i < 6; ++i) {
                     const float value = sounds[sound][static_cast<size_t>(i)];
                     values << " -c " << symbols[i] << " " << value;
                     ports << (i > 0 ? " , " : "") << "[ lv2:symbol \"" << symbols[i] << "\" ; pset:value " << value << " ]";
                 }
-                const std::string prefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                                             "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                                             "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
-                std::ofstream(bundle / "manifest.ttl") << prefixes << "<p.ttl> a pset:Preset ; lv2:appliesTo "
-                                                       << "<urn:brimvale:snarlbox> ; rdfs:seeAlso <p.ttl> .\n";
-                std::ofstream(bundle / "p.ttl") << prefixes << "<> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
-                                                << "rdfs:label \"S\" ; lv2:port " << ports.str() << " .\n";
+                WriteHandWrittenPreset(bundle, ports.str());
                 soundOption = " --sound=" + bundle.string();
             }
             int status = 0;

@@ -3,26 +3,13 @@
 #include "JackServer.h"
 #include "NsmTestServer.h"
 #include "ProgramSupport.h"
+#include "tests/support/HandWrittenPreset.h"
 
 namespace {
 
 const char* kJackSettings = "[audio]\ndriver=1\nindev=system\noutdev=system\nsr=44100\niovs=512\nsigvs=32\n"
                             "in1=1\nin2=2\nout1=1\nout2=2\nmonoinput=0\n[midi]\nindev=off\noutdev=off\ninchan=0\noutchan=0\n\n"
                             "[sound]\nstartwithlast=0\n";
-
-// A preset bundle for the plug-in in the published LV2 form, written by hand.
-void WritePreset(const fs::path& bundle, const std::string& ports)
-{
-    fs::create_directories(bundle);
-    const std::string prefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
-                                 "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
-                                 "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n";
-    std::ofstream(bundle / "manifest.ttl") << prefixes
-                                           << "<preset.ttl> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
-                                              "rdfs:seeAlso <preset.ttl> .\n";
-    std::ofstream(bundle / "preset.ttl") << prefixes << "<> a pset:Preset ; lv2:appliesTo <urn:brimvale:snarlbox> ; "
-                                         << "rdfs:label \"Kept\" ; lv2:port " << ports << " .\n";
-}
 
 class SessionTest : public ProgramTest {
 protected:
@@ -121,7 +108,7 @@ TEST_F(SessionTest, ExistingFolderOpensWithItsKnobsAndSettingsAndReopensAsSaved)
     const fs::path folder = home / "song" / "Snarlbox.nKEPT";
     fs::create_directories(folder);
     std::ofstream(folder / "settings.ini") << kJackSettings;
-    WritePreset(folder / "sound.lv2", "[ lv2:symbol \"gain\" ; pset:value 0.5 ]");
+    WriteHandWrittenPreset(folder / "sound.lv2", "[ lv2:symbol \"gain\" ; pset:value 0.5 ]");
     std::ofstream(folder / "session.ini") << "[window]\nshown=true\n";
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run == 0 ? "as written" : "as saved");
