@@ -7,8 +7,10 @@
 
 class RasterBitmap;
 
-// The process-wide store of decoded editor images, shared by all editors and
-// kept until the program ends. Any thread: every call takes the cache's lock.
+// The process-wide store of decoded editor images, shared by all editors.
+// Images an editor draws with are counted as used; an image whose last user
+// lets go is deleted, so a process holds only the scales its editors show.
+// Any thread: every call takes the cache's lock.
 class BitmapCache {
 public:
     static BitmapCache& Instance();
@@ -17,6 +19,10 @@ public:
     RasterBitmap* Find(int32_t id);
     // Takes ownership; a later add under the same id is kept but never found.
     RasterBitmap* Add(int32_t id, std::unique_ptr<RasterBitmap> image);
+    // The image under id, counted as used once more; null when absent.
+    RasterBitmap* Use(int32_t id);
+    // One user of the image under id lets go; the last deletes it.
+    void Unuse(int32_t id);
     // Deletes every image (program end, or a test that wants a clean cache).
     void Clear();
 
@@ -28,6 +34,7 @@ private:
     struct Entry {
         int32_t id;
         std::unique_ptr<RasterBitmap> image;
+        int users = 0;
     };
     std::mutex lock;
     std::vector<Entry> entries;

@@ -4,6 +4,7 @@
 #include "core/IParameter.h"
 #include "gui/BitmapCache.h"
 #include "gui/EditorCaches.h"
+#include "gui/EditorScale.h"
 #include "gui/IBitmapControl.h"
 #include "gui/IPopupMenu.h"
 #include "raster/Blit.h"
@@ -30,6 +31,9 @@ IGraphics::~IGraphics()
     }
     backBuffer.reset();
     // After the controls: they point at cached images and fonts.
+    for (const LoadedImage& loaded : loadedImages) {
+        BitmapCache::Instance().Unuse(ScaledImageId(loaded.id, scale));
+    }
     ReleaseEditorCaches();
 }
 
@@ -70,14 +74,39 @@ void IGraphics::HideCursorForDrag() {}
 
 void IGraphics::RestoreCursorAfterDrag() {}
 
-IBitmapStrip IGraphics::LoadBitmapStrip(int32_t id, const char* fileName, int32_t frameCount)
+RasterBitmap* IGraphics::UseImage(int32_t id, const char* fileName, int32_t atScale)
 {
     BitmapCache& cache = BitmapCache::Instance();
-    RasterBitmap* image = cache.Find(id);
+    const int32_t resource = ScaledImageId(id, atScale);
+    if (RasterBitmap* image = cache.Use(resource)) {
+        return image;
+    }
+    std::unique_ptr<RasterBitmap> loaded(LoadImageResource(resource, fileName));
+    if (loaded == nullptr) {
+        return nullptr;
+    }
+    // Another editor may have added it meanwhile: the first one added is used.
+    cache.Add(resource, std::move(loaded));
+    return cache.Use(resource);
+}
+
+RasterBitmap* IGraphics::ShownImage(int32_t id) const
+{
+    for (const LoadedImage& loaded : loadedImages) {
+        if (loaded.id == id) {
+            return loaded.image;
+        }
+    }
+    return nullptr;
+}
+
+IBitmapStrip IGraphics::LoadBitmapStrip(int32_t id, const char* fileName, int32_t frameCount)
+{
+    RasterBitmap* image = ShownImage(id);
     if (image == nullptr) {
-        std::unique_ptr<RasterBitmap> loaded(LoadImageResource(id, fileName));
-        if (loaded != nullptr) {
-            image = cache.Add(id, std::move(loaded));
+        image = UseImage(id, fileName, scale);
+        if (image != nullptr) {
+            loadedImages.push_back(LoadedImage{id, fileName, image});
         }
     }
     IBitmapStrip strip;
@@ -90,11 +119,52 @@ IBitmapStrip IGraphics::LoadBitmapStrip(int32_t id, const char* fileName, int32_
         return strip;
     }
     strip.image = image;
-    strip.width = image->Width();
-    strip.height = image->Height();
+    strip.width = image->Width() / scale;
+    strip.height = image->Height() / scale;
     strip.frameCount = frameCount > 0 ? frameCount : 1;
     strip.framesHorizontal = false;
+    strip.resourceId = id;
     return strip;
+}
+
+bool IGraphics::SetScale(int32_t newScale)
+{
+    newScale = newScale < 1 ? 1 : (newScale > kMaxEditorScale ? kMaxEditorScale : newScale);
+    if (newScale == scale) {
+        return true;
+    }
+    // Every image at the new scale first, so a missing one changes nothing.
+    std::vector<RasterBitmap*> images;
+    for (const LoadedImage& loaded : loadedImages) {
+        RasterBitmap* image = UseImage(loaded.id, loaded.fileName, newScale);
+        if (image == nullptr) {
+            std::fprintf(stderr, "Snarlbox: image %d (%s) has no drawing at scale %d; the editor stays at scale %d\n",
+                         static_cast<int>(loaded.id), loaded.fileName != nullptr ? loaded.fileName : "",
+                         static_cast<int>(newScale), static_cast<int>(scale));
+            for (size_t i = 0; i < images.size(); ++i) {
+                BitmapCache::Instance().Unuse(ScaledImageId(loadedImages[i].id, newScale));
+            }
+            return false;
+        }
+        images.push_back(image);
+    }
+    for (size_t i = 0; i < loadedImages.size(); ++i) {
+        BitmapCache::Instance().Unuse(ScaledImageId(loadedImages[i].id, scale));
+        loadedImages[i].image = images[i];
+    }
+    scale = newScale;
+    // Fonts are found again at the scaled size.
+    for (const std::unique_ptr<IControl>& control : controls) {
+        control->textStyle.cachedFont = nullptr;
+        control->MarkChanged(false);
+    }
+    if (keyCatcher != nullptr) {
+        keyCatcher->textStyle.cachedFont = nullptr;
+    }
+    if (backBuffer != nullptr) {
+        CreateBackingBitmaps();
+    }
+    return true;
 }
 
 IControl* IGraphics::SetBackgroundImage(int32_t id, const char* fileName)
@@ -131,7 +201,7 @@ void IGraphics::TakePlugValue(int paramIndex, double normalized)
 
 void IGraphics::CreateBackingBitmaps()
 {
-    backBuffer = std::make_unique<RasterSysBitmap>(width, height);
+    backBuffer = std::make_unique<RasterSysBitmap>(width * scale, height * scale);
 }
 
 void IGraphics::ShowParameterValue(int paramIndex, double v, bool isNormalized)
@@ -220,12 +290,14 @@ bool IGraphics::BlitStripFrame(const IBitmapStrip& strip, const IRectangle& r, i
 bool IGraphics::BlitStripRegion(const IBitmapStrip& strip, const IRectangle& r, int sx, int sy,
                                 const IBlendSpec* blend)
 {
+    // Editor pixels in, device pixels from here on.
     const IRectangle c = r.Intersect(drawArea);
     RasterRect source;
-    source.left = sx + (c.left - r.left);
-    source.top = sy + (c.top - r.top);
-    source.right = source.left + (c.right - c.left);
-    source.bottom = source.top + (c.bottom - c.top);
+    source.left = (sx + (c.left - r.left)) * scale;
+    source.top = (sy + (c.top - r.top)) * scale;
+    source.right = source.left + (c.right - c.left) * scale;
+    source.bottom = source.top + (c.bottom - c.top) * scale;
+    const RasterBitmap* image = strip.resourceId >= 0 ? ShownImage(strip.resourceId) : strip.image;
 
     int mode = BlendUseSourceAlpha | BlendModeCopy;
     float weight = 1.0f;
@@ -248,8 +320,8 @@ bool IGraphics::BlitStripRegion(const IBitmapStrip& strip, const IRectangle& r, 
     }
     // An empty intersection gives an empty source rectangle; BlitBitmap
     // would read a null source rectangle as "the whole image", so skip it.
-    if (backBuffer != nullptr && strip.image != nullptr && c.right > c.left && c.bottom > c.top) {
-        BlitBitmap(backBuffer.get(), strip.image, c.left, c.top, &source, weight, mode);
+    if (backBuffer != nullptr && image != nullptr && c.right > c.left && c.bottom > c.top) {
+        BlitBitmap(backBuffer.get(), image, c.left * scale, c.top * scale, &source, weight, mode);
     }
     return true;
 }

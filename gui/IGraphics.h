@@ -43,6 +43,7 @@ public:
     bool hoverEnabled = false;
     bool strictDrawing = true;
     std::unique_ptr<IControl> keyCatcher;
+    int32_t scale = 1; // device pixels per editor pixel, 1..kMaxEditorScale
 
     IGraphics(IAudioPlugin* plug, int32_t width, int32_t height, int32_t frameRate);
 
@@ -81,6 +82,17 @@ public:
     IBitmapStrip LoadBitmapStrip(int32_t id, const char* fileName, int32_t frameCount);
     int AddControl(std::unique_ptr<IControl> control);
 
+    // Draws from now on at newScale device pixels per editor pixel (clamped
+    // to 1..kMaxEditorScale): every loaded strip from its image drawn at that
+    // scale, text at that many times its size, into a back buffer that many
+    // times the editor's size. Layout, control rectangles and the mouse stay
+    // in editor pixels. Every control is drawn again on the next paint; the
+    // images of the former scale are let go. False, said on standard error
+    // and with nothing changed, when an image is missing at that scale. UI thread.
+    bool SetScale(int32_t newScale);
+    // The image of a loaded resource at the current scale, or null. UI thread.
+    RasterBitmap* ShownImage(int32_t id) const;
+
     // From the plug-in base.
     void TakePlugValue(int paramIndex, double normalized) override;
     void CreateBackingBitmaps() override;
@@ -111,4 +123,17 @@ public:
 protected:
     // Index of the topmost control that is neither hidden nor greyed under (x, y), or -1.
     int HitControl(int x, int y);
+
+private:
+    // A resource the editor's strips draw, and its image at the current scale.
+    struct LoadedImage {
+        int32_t id;
+        const char* fileName;
+        RasterBitmap* image; // counted as used in the image cache
+    };
+    // The image of resource id at atScale, from the cache or loaded into it,
+    // counted as used; null when it cannot be loaded.
+    RasterBitmap* UseImage(int32_t id, const char* fileName, int32_t atScale);
+
+    std::vector<LoadedImage> loadedImages;
 };

@@ -75,13 +75,16 @@ struct IGraphicsGtk::Handlers {
         if (!buffer || !buffer->Pixels()) {
             return TRUE;
         }
-        // An RGB24 view of the same pixels: the alpha byte is not shown.
+        // An RGB24 view of the same pixels: the alpha byte is not shown. Its
+        // device scale is the editor's, so at the window's scale factor each
+        // back-buffer pixel is one screen pixel.
         cairo_surface_t* view = cairo_image_surface_create_for_data(
             reinterpret_cast<unsigned char*>(buffer->Pixels()), CAIRO_FORMAT_RGB24, buffer->Width(),
             buffer->Height(), buffer->Stride() * 4);
+        cairo_surface_set_device_scale(view, self->scale, self->scale);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_set_source_surface(cr, view, 0, 0);
-        cairo_rectangle(cr, 0, 0, buffer->Width(), buffer->Height());
+        cairo_rectangle(cr, 0, 0, buffer->Width() / self->scale, buffer->Height() / self->scale);
         cairo_fill(cr);
         cairo_surface_destroy(view);
         return TRUE;
@@ -290,6 +293,13 @@ struct IGraphicsGtk::Handlers {
 
     static void AreaDestroyed(GtkWidget*, gpointer data) { static_cast<IGraphicsGtk*>(data)->DestroyedByParent(); }
 
+    // GDK_SCALE, the desktop's scale setting, or the window moved to a
+    // monitor of another scale.
+    static void ScaleFactorChanged(GtkWidget*, GParamSpec*, gpointer data)
+    {
+        static_cast<IGraphicsGtk*>(data)->FollowScaleFactor();
+    }
+
 };
 
 IGraphicsGtk::IGraphicsGtk(IAudioPlugin* plugIn, int32_t w, int32_t h, int32_t rate) : IGraphics(plugIn, w, h, rate)
@@ -338,9 +348,11 @@ WindowHandle IGraphicsGtk::OpenEditorWindow(WindowHandle parent)
     g_signal_connect(window, "leave-notify-event", G_CALLBACK(Handlers::Leave), this);
     g_signal_connect(window, "key-press-event", G_CALLBACK(Handlers::KeyPress), this);
     g_signal_connect(window, "destroy", G_CALLBACK(Handlers::AreaDestroyed), this);
+    g_signal_connect(window, "notify::scale-factor", G_CALLBACK(Handlers::ScaleFactorChanged), this);
     gtk_container_add(GTK_CONTAINER(overlay), window);
     gtk_container_add(GTK_CONTAINER(parentWidget), overlay);
     gtk_widget_show_all(overlay);
+    SetScale(gtk_widget_get_scale_factor(window));
 
     int period = RedrawPeriodMs(frameRate);
     if (period > 0) {
@@ -398,6 +410,19 @@ void IGraphicsGtk::DestroyedByParent()
 }
 
 WindowHandle IGraphicsGtk::GetEditorWindowHandle() { return window; }
+
+void IGraphicsGtk::FollowScaleFactor()
+{
+    if (window == nullptr) {
+        return;
+    }
+    const int32_t before = scale;
+    if (SetScale(gtk_widget_get_scale_factor(window)) && scale != before) {
+        // Drawn at once at the new scale, not stretched until the next tick.
+        TimerTick();
+        gtk_widget_queue_draw(window);
+    }
+}
 
 bool IGraphicsGtk::IsEditorWindowOpen() { return window != nullptr; }
 

@@ -71,6 +71,9 @@ public:
     // The redraw timer's work, also callable by tests: commits or cancels an
     // open entry, else paints the dirty controls. Returns whether it painted.
     bool TimerTick();
+    // Draws at the drawing area's scale factor (GDK_SCALE, the monitor's
+    // scale); the area calls it when the factor changes.
+    void FollowScaleFactor();
     // How many times the back buffer was presented (asked onto the screen).
     int PresentCount() const { return presentCount; }
 

@@ -44,10 +44,14 @@ bool IGraphicsHeadless::PresentToScreen(const IRectangle& area)
     if (backBuffer == nullptr) {
         return true;
     }
-    RasterRect source{area.left, area.top, area.right, area.bottom};
+    // The screen has the back buffer's device pixels.
+    if (screen->Width() != backBuffer->Width() || screen->Height() != backBuffer->Height()) {
+        screen->SetSize(backBuffer->Width(), backBuffer->Height());
+    }
+    RasterRect source{area.left * scale, area.top * scale, area.right * scale, area.bottom * scale};
     if (source.right > source.left && source.bottom > source.top) {
         // Plain copy, alpha ignored as a window blit ignores it.
-        BlitBitmap(screen.get(), backBuffer.get(), area.left, area.top, &source, 1.0f, BlendModeCopy);
+        BlitBitmap(screen.get(), backBuffer.get(), source.left, source.top, &source, 1.0f, BlendModeCopy);
     }
     return true;
 }
@@ -55,7 +59,7 @@ bool IGraphicsHeadless::PresentToScreen(const IRectangle& area)
 void IGraphicsHeadless::ResizeEditor(int32_t w, int32_t h)
 {
     IGraphics::ResizeEditor(w, h);
-    screen->SetSize(w, h);
+    screen->SetSize(w * scale, h * scale);
 }
 
 int IGraphicsHeadless::ShowMessageBox(const char*, const char*, int) { return 1; }

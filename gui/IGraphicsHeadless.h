@@ -34,7 +34,8 @@ public:
     // Images taken before the embedded resources (tests' synthetic strips); owned here.
     void ProvideImage(int32_t id, std::unique_ptr<RasterBitmap> image);
 
-    // What presenting put on screen (width x height), and every presented area.
+    // What presenting put on screen (width x height times the scale, in
+    // device pixels), and every presented area (editor pixels).
     RasterMemBitmap& Screen() { return *screen; }
     const std::vector<IRectangle>& PresentedAreas() const { return presented; }
     void ClearPresentedAreas() { presented.clear(); }

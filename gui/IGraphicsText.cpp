@@ -38,19 +38,21 @@ RasterCachedFont* IGraphics::GetCachedFont(ITextStyle& style)
     std::lock_guard<std::recursive_mutex> hold(TextLock());
     FontCache& cache = FontCache::Instance();
     style.font[sizeof style.font - 1] = '\0';
-    if (RasterCachedFont* found = cache.Find(style.size, style.orientation, style.style, style.font)) {
+    // Text is drawn in device pixels: the font is the style's size times the scale.
+    const int32_t size = style.size * scale;
+    if (RasterCachedFont* found = cache.Find(size, style.orientation, style.style, style.font)) {
         style.cachedFont = found;
         return found;
     }
     std::unique_ptr<SystemFont> system =
-        SystemFont::Create(style.font, style.size, style.style == ITextStyle::Bold ? 700 : 400,
+        SystemFont::Create(style.font, size, style.style == ITextStyle::Bold ? 700 : 400,
                            style.style == ITextStyle::Italic, style.orientation * 10, FontQuality(style.quality));
     if (system == nullptr) {
         return nullptr;
     }
     auto font = std::make_unique<RasterCachedFont>();
     font->AttachSystemFont(system.release(), kEditorFontFlags);
-    style.cachedFont = cache.Add(style.size, style.orientation, style.style, style.font, std::move(font));
+    style.cachedFont = cache.Add(size, style.orientation, style.style, style.font, std::move(font));
     return style.cachedFont;
 }
 
@@ -73,12 +75,13 @@ bool IGraphics::DrawTextInRect(ITextStyle& style, const char* text, IRectangle& 
     std::lock_guard<std::recursive_mutex> hold(TextLock());
     font->SetForegroundColor(style.colour.ToPixel());
     if (!measureOnly) {
-        RasterRect area{r.left, r.top, r.right, r.bottom};
+        RasterRect area{r.left * scale, r.top * scale, r.right * scale, r.bottom * scale};
         font->RenderText(backBuffer.get(), text, -1, &area, format);
         return true;
     }
     RasterRect measured{};
     font->RenderText(backBuffer.get(), text, -1, &measured, format | TextCalcRect);
-    r = PlaceMeasuredText(r, style.align, measured.right, measured.bottom);
+    // Back in editor pixels, the part pixel counted whole.
+    r = PlaceMeasuredText(r, style.align, (measured.right + scale - 1) / scale, (measured.bottom + scale - 1) / scale);
     return true;
 }

@@ -63,7 +63,7 @@ struct IGraphicsX11::Events {
         switch (event.type) {
         case Expose: {
             const XExposeEvent& e = event.xexpose;
-            self.PutArea(IRectangle{e.x, e.y, e.x + e.width, e.y + e.height});
+            self.PutDeviceArea(IRectangle{e.x, e.y, e.x + e.width, e.y + e.height});
             break;
         }
         case ButtonPress: ButtonPressed(self, event.xbutton); break;
@@ -86,13 +86,21 @@ struct IGraphicsX11::Events {
         }
     }
 
+    // X reports device pixels; the editor takes editor pixels.
+    static int Editor(const IGraphicsX11& self, int device)
+    {
+        return device >= 0 ? device / self.scale : -((-device + self.scale - 1) / self.scale);
+    }
+
     static void ButtonPressed(IGraphicsX11& self, const XButtonEvent& e)
     {
         const unsigned int button = e.button;
+        const int x = Editor(self, e.x);
+        const int y = Editor(self, e.y);
         if (button == Button4 || button == Button5) {
             // One wheel click is one notch; up turns the knob up.
             const int units = button == Button4 ? WheelAccumulator::kUnitsPerNotch : -WheelAccumulator::kUnitsPerNotch;
-            self.DispatchWheel(e.x, e.y, KeysFromState(e.state), WheelAccumulator::StepsFromUnits(units));
+            self.DispatchWheel(x, y, KeysFromState(e.state), WheelAccumulator::StepsFromUnits(units));
             return;
         }
         if (button < Button1 || button > Button3) {
@@ -107,17 +115,17 @@ struct IGraphicsX11::Events {
         // X reports only presses; they are told apart as the GTK window tells
         // them, with its default limits, so both editors get press, release,
         // double click, release. Only the left button's double click is answered.
-        const bool isDouble = self.clicks.IsDoubleClick(static_cast<int>(button), static_cast<uint32_t>(e.time), e.x,
-                                                        e.y, ClickSequence::kDefaultTimeMs,
+        const bool isDouble = self.clicks.IsDoubleClick(static_cast<int>(button), static_cast<uint32_t>(e.time), x, y,
+                                                        ClickSequence::kDefaultTimeMs,
                                                         ClickSequence::kDefaultDistance);
         if (isDouble) {
-            if (button == Button1 && self.DispatchDoubleClick(e.x, e.y, keys)) {
+            if (button == Button1 && self.DispatchDoubleClick(x, y, keys)) {
                 self.pointerDown = true;
             }
             return;
         }
         self.pointerDown = true;
-        self.DispatchMousePress(e.x, e.y, keys);
+        self.DispatchMousePress(x, y, keys);
     }
 
     static void ButtonReleased(IGraphicsX11& self, const XButtonEvent& e)
@@ -132,17 +140,19 @@ struct IGraphicsX11::Events {
             keys.right = false;
         }
         self.pointerDown = false;
-        self.DispatchMouseRelease(e.x, e.y, keys);
+        self.DispatchMouseRelease(Editor(self, e.x), Editor(self, e.y), keys);
     }
 
     static void Moved(IGraphicsX11& self, const XMotionEvent& e)
     {
         const IMouseKeys keys = KeysFromState(e.state);
+        const int x = Editor(self, e.x);
+        const int y = Editor(self, e.y);
         if (keys.left || keys.right) {
             if (self.pointerDown) {
-                self.DispatchMouseDrag(e.x, e.y, keys);
+                self.DispatchMouseDrag(x, y, keys);
             }
-        } else if (self.DispatchMouseHover(e.x, e.y, keys)) {
+        } else if (self.DispatchMouseHover(x, y, keys)) {
             self.trackingLeave = true;
         }
     }
@@ -154,7 +164,7 @@ struct IGraphicsX11::Events {
         const KeySym symbol = XLookupKeysym(&e, 0);
         const bool keypad = symbol >= XK_KP_Space && symbol <= XK_KP_9;
         const EditorKey key = keypad ? KeyNone : EditorKeyFromKeyval(static_cast<uint32_t>(symbol));
-        if (key != KeyNone && self.DispatchKey(e.x, e.y, key)) {
+        if (key != KeyNone && self.DispatchKey(Editor(self, e.x), Editor(self, e.y), key)) {
             return;
         }
         // Keys the editor does not take belong to the host's window.
@@ -204,17 +214,10 @@ WindowHandle IGraphicsX11::OpenEditorWindow(WindowHandle parent)
     attributes.background_pixmap = None; // nothing is cleared before Expose presents the back buffer
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             LeaveWindowMask | KeyPressMask | StructureNotifyMask;
-    window = XCreateWindow(display, parentId, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                           CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
-    // A fixed size, for hosts that size their container from the hints.
-    XSizeHints* hints = XAllocSizeHints();
-    if (hints != nullptr) {
-        hints->flags = PMinSize | PMaxSize | PBaseSize;
-        hints->min_width = hints->max_width = hints->base_width = width;
-        hints->min_height = hints->max_height = hints->base_height = height;
-        XSetWMNormalHints(display, window, hints);
-        XFree(hints);
-    }
+    window = XCreateWindow(display, parentId, 0, 0, static_cast<unsigned>(width * scale),
+                           static_cast<unsigned>(height * scale), 0, CopyFromParent, InputOutput, CopyFromParent,
+                           CWBackPixmap | CWEventMask, &attributes);
+    SetSizeHints();
     char className[] = "Snarlbox";
     char instanceName[] = "snarlbox-editor";
     XClassHint classHint{instanceName, className};
@@ -222,20 +225,12 @@ WindowHandle IGraphicsX11::OpenEditorWindow(WindowHandle parent)
     gc = XCreateGC(display, window, 0, nullptr);
 
     // The window has the parent's visual and depth.
-    image = XCreateImage(display, parentAttributes.visual, static_cast<unsigned>(parentAttributes.depth), ZPixmap, 0,
-                         nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-    if (image == nullptr) {
+    windowVisual = parentAttributes.visual;
+    windowDepth = parentAttributes.depth;
+    if (!MakeImage()) {
         std::fputs("Snarlbox: the X display's pixel format cannot show the editor\n", stderr);
         ReleaseWindow(true);
         return nullptr;
-    }
-    imageWords.assign(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(height) / 4 + 1, 0u);
-    image->data = reinterpret_cast<char*>(imageWords.data());
-    fastFormat = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
-                 image->blue_mask == 0xFF;
-    if (fastFormat) {
-        // Whole words in this machine's order; Xlib swaps for a server of the other order.
-        image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     }
     XMapWindow(display, window);
 
@@ -268,7 +263,41 @@ void IGraphicsX11::CloseEditorWindow()
     ReleaseWindow(!destroyed);
 }
 
-void IGraphicsX11::ReleaseWindow(bool destroyWindow)
+void IGraphicsX11::SetSizeHints()
+{
+    // A fixed size, for hosts that size their container from the hints.
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints != nullptr) {
+        hints->flags = PMinSize | PMaxSize | PBaseSize;
+        hints->min_width = hints->max_width = hints->base_width = width * scale;
+        hints->min_height = hints->max_height = hints->base_height = height * scale;
+        XSetWMNormalHints(display, window, hints);
+        XFree(hints);
+    }
+}
+
+bool IGraphicsX11::MakeImage()
+{
+    FreeImage();
+    const int w = width * scale;
+    const int h = height * scale;
+    image = XCreateImage(display, static_cast<Visual*>(windowVisual), static_cast<unsigned>(windowDepth), ZPixmap, 0,
+                         nullptr, static_cast<unsigned>(w), static_cast<unsigned>(h), 32, 0);
+    if (image == nullptr) {
+        return false;
+    }
+    imageWords.assign(static_cast<size_t>(image->bytes_per_line) * static_cast<size_t>(h) / 4 + 1, 0u);
+    image->data = reinterpret_cast<char*>(imageWords.data());
+    fastFormat = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+                 image->blue_mask == 0xFF;
+    if (fastFormat) {
+        // Whole words in this machine's order; Xlib swaps for a server of the other order.
+        image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    }
+    return true;
+}
+
+void IGraphicsX11::FreeImage()
 {
     if (image != nullptr) {
         image->data = nullptr; // the words are ours, not Xlib's
@@ -277,6 +306,35 @@ void IGraphicsX11::ReleaseWindow(bool destroyWindow)
     }
     imageWords.clear();
     imageWords.shrink_to_fit();
+}
+
+bool IGraphicsX11::SetWindowScale(int32_t newScale)
+{
+    const int32_t before = scale;
+    if (!SetScale(newScale)) {
+        return false;
+    }
+    if (scale == before || window == 0) {
+        return scale != before;
+    }
+    XResizeWindow(display, window, static_cast<unsigned>(width * scale), static_cast<unsigned>(height * scale));
+    SetSizeHints();
+    if (!MakeImage()) {
+        // The same visual made an image at the former scale; go back to it.
+        std::fputs("Snarlbox: the editor's image at the new scale cannot be made\n", stderr);
+        SetScale(before);
+        XResizeWindow(display, window, static_cast<unsigned>(width * scale), static_cast<unsigned>(height * scale));
+        SetSizeHints();
+        MakeImage();
+    }
+    TimerTick();
+    XFlush(display);
+    return scale != before;
+}
+
+void IGraphicsX11::ReleaseWindow(bool destroyWindow)
+{
+    FreeImage();
     if (gc != nullptr) {
         XFreeGC(display, gc);
         gc = nullptr;
@@ -325,20 +383,20 @@ bool IGraphicsX11::TimerTick()
 bool IGraphicsX11::PresentToScreen(const IRectangle& area)
 {
     if (window != 0) {
-        PutArea(area);
+        PutDeviceArea(IRectangle{area.left * scale, area.top * scale, area.right * scale, area.bottom * scale});
         XFlush(display);
     }
     return true;
 }
 
-void IGraphicsX11::PutArea(const IRectangle& area)
+void IGraphicsX11::PutDeviceArea(const IRectangle& area)
 {
     if (image == nullptr || !backBuffer || backBuffer->Pixels() == nullptr) {
         return;
     }
     const IRectangle inside{std::max(area.left, 0), std::max(area.top, 0),
-                            std::min({area.right, width, backBuffer->Width()}),
-                            std::min({area.bottom, height, backBuffer->Height()})};
+                            std::min({area.right, image->width, backBuffer->Width()}),
+                            std::min({area.bottom, image->height, backBuffer->Height()})};
     if (inside.Width() <= 0 || inside.Height() <= 0) {
         return;
     }

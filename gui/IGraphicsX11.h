@@ -54,22 +54,32 @@ public:
     bool Idle();
     // The redraw timer's work: paints the dirty controls. Returns whether it painted.
     bool TimerTick();
+    // Draws at newScale (SetScale) and, with the window open, makes the
+    // window that many times the editor's size and draws it at once. True
+    // when the scale changed.
+    bool SetWindowScale(int32_t newScale);
 
 private:
     struct Events;
     friend struct Events;
 
-    // Puts the area of the back buffer into the window.
-    void PutArea(const IRectangle& area);
-    // Converts the area of the back buffer into the image in the window's pixel format.
+    // Puts the area of the back buffer (device pixels) into the window.
+    void PutDeviceArea(const IRectangle& area);
+    // Converts the area of the back buffer (device pixels) into the image in the window's pixel format.
     void ConvertArea(const IRectangle& area);
+    // The image the back buffer is converted into, at the window's size and visual.
+    bool MakeImage();
+    void FreeImage();
+    void SetSizeHints();
     void ReleaseWindow(bool destroyWindow);
 
     _XDisplay* display = nullptr;
     unsigned long window = 0;       // X window id, 0 none
     unsigned long parentWindow = 0; // X window id of the host's parent
     _XGC* gc = nullptr;
-    _XImage* image = nullptr;       // width x height, in the window's pixel format
+    _XImage* image = nullptr;       // width x height times the scale, in the window's pixel format
+    void* windowVisual = nullptr;   // the parent's Visual
+    int windowDepth = 0;
     std::vector<uint32_t> imageWords; // the image's pixels, owned here
     bool fastFormat = false;        // image pixels are 0x00RRGGBB words in host order
     bool pointerDown = false;       // a press owns the implicit grab

@@ -151,17 +151,21 @@ std::string DescribeManifest(const std::string& binaryFile, const std::string& d
 {
     const std::string ui = std::string("<") + Lv2Interface::kUiUri + ">";
     std::string out = "@prefix lv2:  <http://lv2plug.in/ns/lv2core#> .\n"
+                      "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
                       "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
-                      "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n\n";
+                      "@prefix ui:   <http://lv2plug.in/ns/extensions/ui#> .\n"
+                      "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
     out += Uri("") + "\n    a lv2:Plugin ;\n    lv2:binary <" + binaryFile + "> ;\n    rdfs:seeAlso <" +
            descriptionFile + "> ;\n    ui:ui " + ui + " .\n\n";
     // The editor embeds in the host's window and lives on the host's idle
-    // calls; its size is fixed.
+    // calls; its size is fixed at the host's scale factor, which it takes
+    // from the options at instantiation and through the options interface.
     out += ui + "\n    a ui:X11UI ;\n    ui:binary <" + uiBinaryFile +
            "> ;\n"
            "    lv2:requiredFeature ui:parent, ui:idleInterface ;\n"
-           "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n"
-           "    lv2:extensionData ui:idleInterface .\n";
+           "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize, opts:options, urid:map ;\n"
+           "    opts:supportedOption ui:scaleFactor ;\n"
+           "    lv2:extensionData ui:idleInterface, opts:interface .\n";
     for (const FactorySound& sound : kFactorySounds) {
         out += "\n" + FactorySoundUri(sound) + "\n    a <http://lv2plug.in/ns/ext/presets#Preset> ;\n"
                "    lv2:appliesTo " + Uri("") + " ;\n    rdfs:seeAlso <" + soundsFile + "> .\n";

@@ -23,4 +23,4 @@ SNARLBOX_BUILD_DEPS=(build-essential cmake pkg-config git
   liblilv-dev libserd-dev libsord-dev libsndfile1-dev liblo-dev fonts-dejavu-core)
 SNARLBOX_TEST_DEPS=(libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   jackd2 xvfb xauth xdotool x11-xkb-utils imagemagick clang libclang-rt-14-dev
-  lilv-utils sordi jalv libqt5x11extras5)
+  lilv-utils sordi jalv libqt5x11extras5 xsettingsd)

@@ -2,6 +2,7 @@
 
 #include "core/IAudioPlugin.h"
 #include "effect/EditorLayout.h"
+#include "gui/EditorScale.h"
 #include "gui/IGraphics.h"
 #include "platform/Resources.h"
 #include "standalone/CenterMainWindow.h"
@@ -16,10 +17,11 @@ namespace {
 
 constexpr int kIconResource = 40003;
 
-// The program icon from the resource table; null when it is missing or unreadable.
-GdkPixbuf* LoadIcon()
+// The program icon drawn at scale (1..3) from the resource table; null when
+// it is missing or unreadable.
+GdkPixbuf* LoadIcon(int scale)
 {
-    const ResourceEntry* entry = FindResource(kIconResource, "ICON");
+    const ResourceEntry* entry = FindResource(ScaledImageId(kIconResource, scale), "ICON");
     if (entry == nullptr) {
         return nullptr;
     }
@@ -124,9 +126,16 @@ void MainWindowGtk::Create()
     mainWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(mainWindow), "Snarlbox");
     gtk_window_set_resizable(GTK_WINDOW(mainWindow), FALSE);
-    if (GdkPixbuf* icon = LoadIcon()) {
-        gtk_window_set_icon(GTK_WINDOW(mainWindow), icon);
-        g_object_unref(icon);
+    // Every size drawn, so desktops at scale 2 and 3 show a sharp icon.
+    GList* icons = nullptr;
+    for (int scale = kMaxEditorScale; scale >= 1; --scale) {
+        if (GdkPixbuf* icon = LoadIcon(scale)) {
+            icons = g_list_prepend(icons, icon);
+        }
+    }
+    if (icons != nullptr) {
+        gtk_window_set_icon_list(GTK_WINDOW(mainWindow), icons);
+        g_list_free_full(icons, g_object_unref);
     }
     g_signal_connect(mainWindow, "delete-event", G_CALLBACK(Handlers::Delete), this);
     g_signal_connect(mainWindow, "destroy", G_CALLBACK(Handlers::Destroyed), this);

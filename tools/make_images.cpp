@@ -5,6 +5,7 @@
 // again remakes the same bytes.
 //
 // Usage: make_images <output folder>
+// Writes every image at scales 1, 2 and 3 (name.png, name@2x.png, name@3x.png).
 
 #include "core/IParameter.h"
 #include "effect/DistortionEffect.h"
@@ -12,6 +13,7 @@
 #include "effect/EditorLayout.h"
 #include "effect/KnobFrameAngle.h"
 #include "effect/KnobScaleText.h"
+#include "gui/EditorScale.h"
 #include "raster/BlendMode.h"
 #include "raster/Blit.h"
 #include "raster/PngDecoder.h"
@@ -564,6 +566,69 @@ Surface ToSurface(const RasterBitmap& b)
     return s;
 }
 
+// name.png at scale 1, name@2x.png and name@3x.png above it.
+std::string ScaledName(const std::string& dir, const char* name, int scale)
+{
+    return dir + "/" + name + (scale > 1 ? "@" + std::to_string(scale) + "x" : std::string()) + ".png";
+}
+
+// A surface of w x h editor pixels at scale device pixels each, and a context
+// that draws on it in editor pixels. Scale 1 is the plain surface.
+cairo_t* BeginScaled(Surface& s, int w, int h, int scale)
+{
+    s.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale));
+    cairo_t* cr = Begin(s.get());
+    if (scale > 1) {
+        cairo_scale(cr, scale, scale);
+    }
+    return cr;
+}
+
+// The knob strips, the background and the icon drawn at one scale.
+bool DrawImagesAtScale(const std::string& dir, int scale, const ScaleEnds (&ends)[6])
+{
+    bool ok = true;
+    Surface s;
+    {
+        cairo_t* cr = BeginScaled(s, 70, 70 * 64, scale);
+        for (int i = 0; i < 64; ++i) {
+            double angle = Radians(KnobFrameAngle(i + 1, 64));
+            cairo_save(cr);
+            cairo_rectangle(cr, 0, 70 * i, 70, 70);
+            cairo_clip(cr);
+            DrawKnob(cr, 35, 35 + 70 * i, 70, angle);
+            cairo_restore(cr);
+        }
+        cairo_destroy(cr);
+        ok = Write(s.get(), ScaledName(dir, "BlueKnob3", scale)) && ok;
+    }
+    {
+        cairo_t* cr = BeginScaled(s, 64, 64 * 31, scale);
+        for (int i = 0; i < 31; ++i) {
+            cairo_save(cr);
+            cairo_rectangle(cr, 0, 64 * i, 64, 64);
+            cairo_clip(cr);
+            DrawOpener(cr, 32, 32 + 64 * i, Radians(KnobFrameAngle(i + 1, 31)));
+            cairo_restore(cr);
+        }
+        cairo_destroy(cr);
+        ok = Write(s.get(), ScaledName(dir, "RedOpener", scale)) && ok;
+    }
+    {
+        cairo_t* cr = BeginScaled(s, kEditorWidth, kEditorHeight, scale);
+        DrawBackground(cr, kEditorWidth, kEditorHeight, ends);
+        cairo_destroy(cr);
+        ok = Write(s.get(), ScaledName(dir, "SnarlboxBG_g", scale)) && ok;
+    }
+    {
+        cairo_t* cr = BeginScaled(s, 128, 128, scale);
+        DrawIcon(cr, 128);
+        cairo_destroy(cr);
+        ok = Write(s.get(), ScaledName(dir, "Snarlbox", scale)) && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -582,47 +647,10 @@ int main(int argc, char** argv)
         const IParameter& parameter = *effect.parameters[static_cast<size_t>(kEditorKnobs[i].paramIndex)];
         ends[i] = {KnobScaleText(parameter, 0.0), KnobScaleText(parameter, 1.0)};
     }
-
-    {
-        Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 70, 70 * 64));
-        cairo_t* cr = Begin(s.get());
-        for (int i = 0; i < 64; ++i) {
-            double angle = Radians(KnobFrameAngle(i + 1, 64));
-            cairo_save(cr);
-            cairo_rectangle(cr, 0, 70 * i, 70, 70);
-            cairo_clip(cr);
-            DrawKnob(cr, 35, 35 + 70 * i, 70, angle);
-            cairo_restore(cr);
-        }
-        cairo_destroy(cr);
-        ok = Write(s.get(), dir + "/BlueKnob3.png") && ok;
-    }
-    {
-        Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 64, 64 * 31));
-        cairo_t* cr = Begin(s.get());
-        for (int i = 0; i < 31; ++i) {
-            cairo_save(cr);
-            cairo_rectangle(cr, 0, 64 * i, 64, 64);
-            cairo_clip(cr);
-            DrawOpener(cr, 32, 32 + 64 * i, Radians(KnobFrameAngle(i + 1, 31)));
-            cairo_restore(cr);
-        }
-        cairo_destroy(cr);
-        ok = Write(s.get(), dir + "/RedOpener.png") && ok;
-    }
-    {
-        Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 655, 175));
-        cairo_t* cr = Begin(s.get());
-        DrawBackground(cr, kEditorWidth, kEditorHeight, ends);
-        cairo_destroy(cr);
-        ok = Write(s.get(), dir + "/SnarlboxBG_g.png") && ok;
-    }
-    {
-        Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 128, 128));
-        cairo_t* cr = Begin(s.get());
-        DrawIcon(cr, 128);
-        cairo_destroy(cr);
-        ok = Write(s.get(), dir + "/Snarlbox.png") && ok;
+    // Every scale is drawn from the shapes, not enlarged from scale 1, so
+    // edges and text stay sharp on screens of two and three pixels per pixel.
+    for (int scale = 1; scale <= kMaxEditorScale; ++scale) {
+        ok = DrawImagesAtScale(dir, scale, ends) && ok;
     }
     if (!ok) {
         return 1;

@@ -37,10 +37,30 @@ int Idle(LV2UI_Handle ui) { return static_cast<Lv2Ui*>(ui)->Idle(); }
 
 const LV2UI_Idle_Interface kIdleInterface = {Idle};
 
+uint32_t GetOptions(LV2_Handle ui, LV2_Options_Option* options)
+{
+    return static_cast<Lv2Ui*>(ui)->GetOptions(options);
+}
+
+uint32_t SetOptions(LV2_Handle ui, const LV2_Options_Option* options)
+{
+    try {
+        return static_cast<Lv2Ui*>(ui)->SetOptions(options);
+    } catch (const std::bad_alloc&) {
+        std::fputs("Snarlbox: not enough memory for the editor at the new scale\n", stderr);
+        return LV2_OPTIONS_ERR_UNKNOWN;
+    }
+}
+
+const LV2_Options_Interface kOptionsInterface = {GetOptions, SetOptions};
+
 const void* ExtensionData(const char* uri)
 {
     if (uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0) {
         return &kIdleInterface;
+    }
+    if (uri != nullptr && std::strcmp(uri, LV2_OPTIONS__interface) == 0) {
+        return &kOptionsInterface;
     }
     return nullptr;
 }

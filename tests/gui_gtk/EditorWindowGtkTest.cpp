@@ -15,11 +15,14 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
 
 namespace {
 
@@ -128,14 +131,16 @@ protected:
         Pump(20);
     }
 
-    // Screen position of an editor pixel.
+    // Screen position of an editor pixel, in the device pixels the pointer
+    // moves in (GTK's positions are in pixels of the window's scale).
     void ScreenPoint(int x, int y, int& sx, int& sy)
     {
         int ox = 0;
         int oy = 0;
         gdk_window_get_origin(gtk_widget_get_window(area), &ox, &oy);
-        sx = ox + x;
-        sy = oy + y;
+        const int factor = gtk_widget_get_scale_factor(area);
+        sx = (ox + x) * factor;
+        sy = (oy + y) * factor;
     }
 
     bool PointerTo(int x, int y)
@@ -228,13 +233,17 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     IParameter& coarseParameter = *effect->parameters[DistortionEffect::CoarseDownsample];
     ASSERT_DOUBLE_EQ(coarse.value, 0.0);
 
-    // Drag up 56 pixels: 56 / 70 / gearing 4 = 0.2.
+    // Drag up 56 editor pixels: 56 / 70 / gearing 4 = 0.2, at any window scale.
     int sx = 0;
     int sy = 0;
+    int midY = 0;
+    int endY = 0;
+    ScreenPoint(82, 60, sx, midY);
+    ScreenPoint(82, 24, sx, endY);
     ScreenPoint(82, 80, sx, sy);
     std::string x = std::to_string(sx);
     ASSERT_TRUE(Xdotool("mousemove " + x + " " + std::to_string(sy) + " sleep 0.05 mousedown 1 sleep 0.05 mousemove " + x +
-                        " " + std::to_string(sy - 20) + " sleep 0.05 mousemove " + x + " " + std::to_string(sy - 56) +
+                        " " + std::to_string(midY) + " sleep 0.05 mousemove " + x + " " + std::to_string(endY) +
                         " sleep 0.05 mouseup 1"));
     Pump(300);
     EXPECT_NEAR(coarse.value, 0.2, 1e-9);
@@ -246,6 +255,7 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
     // The back buffer holds what a headless editor draws for the same values.
     auto reference = ReferenceEffect(&channel);
     IGraphics& ref = dynamic_cast<IGraphics&>(*reference->Editor());
+    ASSERT_TRUE(ref.SetScale(editor->scale));
     ref.controls[1]->TakePlugValue(coarse.value);
     ref.PaintDirtyControls(IRectangle{0, 0, 655, 175});
     // Let go above the knob, the readout is empty, as in the reference.
@@ -256,9 +266,14 @@ TEST_F(EditorWindowGtk, DragWheelAndDoubleClickMoveTheKnobs)
         << "readout \"" << coarse.nameDisplay->Text() << "\" \"" << coarse.valueDisplay->Text() << "\", "
         << (coarse.NeedsDrawing() || coarse.nameDisplay->NeedsDrawing() ? "not yet drawn" : "drawn");
 
-    // And the screen shows the back buffer (alpha not shown).
+    // And the screen shows the back buffer (alpha not shown), at the
+    // desktop's scale (the suite runs again under GDK_SCALE=2 and 3).
+    const char* desktopScale = std::getenv("GDK_SCALE");
+    EXPECT_EQ(editor->scale, desktopScale != nullptr ? std::atoi(desktopScale) : 1);
     GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 655, 175);
     ASSERT_NE(shot, nullptr);
+    ASSERT_EQ(gdk_pixbuf_get_width(shot), 655 * editor->scale);
+    ASSERT_EQ(gdk_pixbuf_get_height(shot), 175 * editor->scale);
     EXPECT_EQ(CountScreenMismatches(shot, *editor->backBuffer), 0);
     g_object_unref(shot);
 
@@ -751,4 +766,39 @@ TEST_F(EditorWindowGtk, KnobValuesFromThePlugInReachTheScreen)
         EXPECT_TRUE(gdk_pixbuf_save(whole, path, "png", nullptr, nullptr));
         g_object_unref(whole);
     }
+}
+
+// The desktop's scale changes while the editor is open (an XSETTINGS
+// manager announces a new window scale, as a desktop does when the window
+// moves to another monitor): the editor follows, drawn at the new scale.
+TEST_F(EditorWindowGtk, FollowsAScaleChangeWhileOpen)
+{
+    ASSERT_EQ(std::getenv("GDK_SCALE"), nullptr) << "GDK_SCALE would fix the scale";
+    gchar* manager = g_find_program_in_path("xsettingsd");
+    REQUIRE_SERVICE(manager != nullptr, "xsettingsd is not installed");
+    gchar* folder = g_dir_make_tmp("snarlbox-scale-XXXXXX", nullptr);
+    const std::string config = std::string(folder) + "/xsettingsd.conf";
+    auto announce = [&](int scale) {
+        g_file_set_contents(config.c_str(), ("Gdk/WindowScalingFactor " + std::to_string(scale) + "\n").c_str(), -1,
+                            nullptr);
+    };
+    announce(2);
+    gchar* argv[] = {manager, const_cast<gchar*>("-c"), const_cast<gchar*>(config.c_str()), nullptr};
+    GPid pid = 0;
+    ASSERT_TRUE(g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &pid, nullptr));
+    EXPECT_TRUE(PumpUntil([&] { return editor->scale == 2; }, 5000));
+    EXPECT_EQ(editor->backBuffer->Width(), 1310);
+    EXPECT_EQ(gtk_widget_get_allocated_width(area), 655);
+
+    // Back to 1 before the manager goes, for the tests after this one.
+    announce(1);
+    kill(pid, SIGHUP);
+    EXPECT_TRUE(PumpUntil([&] { return editor->scale == 1; }, 5000));
+    EXPECT_EQ(editor->backBuffer->Width(), 655);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    g_remove(config.c_str());
+    g_rmdir(folder);
+    g_free(folder);
+    g_free(manager);
 }

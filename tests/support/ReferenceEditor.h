@@ -2,22 +2,25 @@
 
 // The standalone program's editor painted without a display, as
 // tools/render_editor paints it: what any window showing the effect's editor
-// is compared with. Test thread only.
+// is compared with, at scale 1 or drawn at a scale of 2 or 3 device pixels
+// per editor pixel. Test thread only.
 
 #include "effect/DistortionEffect.h"
 #include "effect/EditorLayout.h"
 #include "gui/IGraphicsHeadless.h"
+#include "raster/RasterMemBitmap.h"
 
 #include <memory>
 
 class ReferenceEditor {
 public:
-    ReferenceEditor() : effect(nullptr, nullptr, false)
+    explicit ReferenceEditor(int scale = 1) : effect(nullptr, nullptr, false)
     {
         auto editor = std::make_unique<IGraphicsHeadless>(&effect, kEditorWidth, kEditorHeight, kEditorFrameRate);
         graphics = editor.get();
         BuildDistortionEditor(*graphics, &effect);
         effect.AttachEditor(std::move(editor));
+        graphics->SetScale(scale);
         graphics->OpenHeadless();
         Paint();
     }

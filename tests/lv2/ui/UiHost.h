@@ -2,8 +2,9 @@
 
 // A small LV2 UI host of the tests' own: an X11 top-level window as the
 // parent, the editor's shared object opened with dlopen, the host features
-// an embedding host gives (ui:parent, ui:resize, ui:touch, ui:idleInterface),
-// and a record of everything the editor writes. Test thread only.
+// an embedding host gives (ui:parent, ui:resize, ui:touch, ui:idleInterface,
+// and on request a ui:scaleFactor among its options with urid:map), and a
+// record of everything the editor writes. Test thread only.
 
 // Before Xlib, whose macros (None, Bool) would break gtest's headers.
 #include <gtest/gtest.h>
@@ -11,7 +12,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dlfcn.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <chrono>
 #include <cstdint>
@@ -108,10 +112,14 @@ public:
     };
 
     // Opens the parent at (x, y) on display (the test's own connection).
-    UiHost(Display* display, const LV2UI_Descriptor* descriptor, int x = 0, int y = 0, bool offerParent = true)
-        : display(display), descriptor(descriptor)
+    // scaleFactor > 0 passes it as the host's ui:scaleFactor.
+    UiHost(Display* display, const LV2UI_Descriptor* descriptor, int x = 0, int y = 0, bool offerParent = true,
+           float scaleFactor = 0.0f)
+        : display(display), descriptor(descriptor), scaleValue(scaleFactor)
     {
-        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 700, 200, 0, 0, 0);
+        // Room for the editor at scale 3 when the host asks for a scale.
+        const unsigned room = scaleFactor > 0.0f ? 3 : 1;
+        parent = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 700 * room, 200 * room, 0, 0, 0);
         XSelectInput(display, parent, StructureNotifyMask);
         XMapWindow(display, parent);
         XEvent event;
@@ -140,6 +148,17 @@ public:
         features.push_back(&resizeFeature);
         features.push_back(&touchFeature);
         features.push_back(&idleFeature);
+        map.handle = this;
+        map.map = [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UiHost*>(h)->Map(uri); };
+        mapFeature = {LV2_URID__map, &map};
+        options[0] = {LV2_OPTIONS_INSTANCE, 0, Map(LV2_UI__scaleFactor), sizeof scaleValue, Map(LV2_ATOM__Float),
+                      &scaleValue};
+        options[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+        optionsFeature = {LV2_OPTIONS__options, options};
+        if (scaleFactor > 0.0f) {
+            features.push_back(&mapFeature);
+            features.push_back(&optionsFeature);
+        }
         features.push_back(nullptr);
         ui = descriptor->instantiate(descriptor, "urn:brimvale:snarlbox", SNARLBOX_LV2_BUNDLE, &UiHost::WriteTo, this,
                                      &widget, features.data());
@@ -171,6 +190,28 @@ public:
             XSync(display, False);
             parent = 0;
         }
+    }
+    // A URI's number in this host's map, from 1.
+    LV2_URID Map(const char* uri)
+    {
+        for (size_t i = 0; i < uris.size(); ++i) {
+            if (uris[i] == uri) {
+                return static_cast<LV2_URID>(i + 1);
+            }
+        }
+        uris.emplace_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    // The host's scale factor changes; the editor's answer to the options interface.
+    uint32_t SetScaleFactor(float factor)
+    {
+        const auto* interface =
+            static_cast<const LV2_Options_Interface*>(descriptor->extension_data(LV2_OPTIONS__interface));
+        if (interface == nullptr || ui == nullptr) {
+            return LV2_OPTIONS_ERR_UNKNOWN;
+        }
+        scaleValue = factor;
+        return interface->set(ui, options);
     }
     // The editor's X11 window.
     Window EditorWindow() const { return static_cast<Window>(reinterpret_cast<uintptr_t>(widget)); }
@@ -232,4 +273,10 @@ private:
     LV2_Feature resizeFeature{};
     LV2_Feature touchFeature{};
     LV2_Feature idleFeature{};
+    float scaleValue;
+    std::vector<std::string> uris;
+    LV2_URID_Map map{};
+    LV2_Options_Option options[2]{};
+    LV2_Feature mapFeature{};
+    LV2_Feature optionsFeature{};
 };
