@@ -14,6 +14,7 @@
 #include "standalone/RunSettings.h"
 #include "standalone/RunSound.h"
 #include "standalone/SayOnStderr.h"
+#include "standalone/SessionFolder.h"
 #include "standalone/SettingsFile.h"
 #include "standalone/SoundMenuGtk.h"
 
@@ -29,8 +30,6 @@ namespace {
 
 constexpr const char* kProductName = "Snarlbox";
 constexpr guint kStreamPollMs = 500;
-// The window's state in a session's folder.
-constexpr const char* kSessionFile = "session.ini";
 
 bool HaveDisplay()
 {
@@ -176,35 +175,11 @@ void HostServicesGtk::CreateSettings()
 
 bool HostServicesGtk::PrepareSessionFolder()
 {
-    const std::string& folder = sessionOpen.instancePath;
-    const bool fresh = !g_file_test(folder.c_str(), G_FILE_TEST_IS_DIR);
-    const std::string path = folder + "/settings.ini";
-    if (g_mkdir_with_parents(folder.c_str(), 0755) != 0 || path.size() >= kSettingsPathSize) {
-        const std::string why = "cannot make the session folder " + folder;
-        std::fprintf(stderr, "Snarlbox: %s\n", why.c_str());
-        session->AnswerOpen(false, NsmClient::kErrorCreateFailed, why);
+    std::string error;
+    if (!OpenSessionFolder(sessionOpen.instancePath, guiShown, error)) {
+        std::fprintf(stderr, "Snarlbox: %s\n", error.c_str());
+        session->AnswerOpen(false, NsmClient::kErrorCreateFailed, error);
         return false;
-    }
-    std::snprintf(settingsPath, kSettingsPathSize, "%s", path.c_str());
-    if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
-        ReadSettingsFile(path.c_str(), currentSettings);
-    } else {
-        // A new client starts from the devices the user chose outside sessions
-        // (read only: nothing of the session goes there).
-        const std::string own = std::string(g_get_user_config_dir()) + "/Snarlbox/settings.ini";
-        if (g_file_test(own.c_str(), G_FILE_TEST_EXISTS)) {
-            ReadSettingsFile(own.c_str(), currentSettings);
-        }
-    }
-    // A new session starts with the window hidden; a saved one as it was saved.
-    guiShown = false;
-    if (!fresh) {
-        GKeyFile* file = g_key_file_new();
-        const std::string state = folder + "/" + kSessionFile;
-        if (g_key_file_load_from_file(file, state.c_str(), G_KEY_FILE_NONE, nullptr)) {
-            guiShown = g_key_file_get_boolean(file, "window", "shown", nullptr) != FALSE;
-        }
-        g_key_file_free(file);
     }
     SetJackClientName(sessionOpen.clientId);
     return true;
@@ -385,27 +360,7 @@ void HostServicesGtk::Quit()
 
 bool HostServicesGtk::SaveSession(std::string& message)
 {
-    const std::string& folder = sessionOpen.instancePath;
-    if (g_mkdir_with_parents(folder.c_str(), 0755) != 0) {
-        message = "cannot make the session folder " + folder;
-        return false;
-    }
-    if (!WriteSettingsFile(settingsPath, SettingsForFile(currentSettings))) {
-        message = std::string("cannot write ") + settingsPath;
-        return false;
-    }
-    if (plugin && !WriteSessionKnobs(folder, CaptureKnobs(*plugin), message)) {
-        return false;
-    }
-    GKeyFile* file = g_key_file_new();
-    g_key_file_set_boolean(file, "window", "shown", guiShown);
-    const std::string state = folder + "/" + kSessionFile;
-    GError* failure = nullptr;
-    const bool ok = g_key_file_save_to_file(file, state.c_str(), &failure) != FALSE;
-    g_key_file_free(file);
-    if (!ok) {
-        message = "cannot write " + state + ": " + failure->message;
-        g_clear_error(&failure);
+    if (!SaveSessionFolder(sessionOpen.instancePath, plugin.get(), guiShown, message)) {
         return false;
     }
     message = "Snarlbox saved";
