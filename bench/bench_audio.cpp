@@ -1,9 +1,14 @@
 // Cost of the audio callback (warm-up over, fade done) per 512-frame device
 // buffer at several signal vector sizes, side by side with one direct
 // ProcessAudioBlock call over the same 512 frames; prints the overhead ratio.
+// The JACK cycle adds the engine's process function and the conversion from
+// and to the server's float ports.
 #include "effect/DistortionEffect.h"
 #include "standalone/AppSettings.h"
 #include "standalone/AudioCallbackCore.h"
+#include "standalone/AudioEngine.h"
+#include "standalone/HostSettings.h"
+#include "standalone/ProcessFloatCycle.h"
 
 #include <benchmark/benchmark.h>
 
@@ -79,7 +84,40 @@ void Direct(benchmark::State& state, bool everyStage)
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
 
+void JackCycle(benchmark::State& state, bool everyStage)
+{
+    DistortionEffect fx(nullptr, nullptr, false);
+    Configure(fx, everyStage);
+    fx.ChangeBlockSize(32);
+    DefaultSettings(currentSettings);
+    AudioEngine engine;
+    engine.SetAudioPlugin(&fx);
+    std::vector<float> ports[4];
+    for (auto& port : ports) {
+        port.assign(kFrames, 0.0f);
+    }
+    for (uint32_t i = 0; i < kFrames; ++i) {
+        ports[0][i] = static_cast<float>(0.9 * std::sin(i * 0.031));
+        ports[1][i] = static_cast<float>(0.9 * std::cos(i * 0.017));
+    }
+    const float* in[2] = {ports[0].data(), ports[1].data()};
+    float* out[2] = {ports[2].data(), ports[3].data()};
+    std::vector<double> input(2 * kFrames), output(2 * kFrames);
+    for (uint32_t k = 0; k <= kSilentCallbacks; ++k) {
+        ProcessFloatCycle(in, out, kFrames, input.data(), output.data(), &AudioEngine::ProcessBuffer, &engine, false);
+    }
+    for (auto _ : state) {
+        ProcessFloatCycle(in, out, kFrames, input.data(), output.data(), &AudioEngine::ProcessBuffer, &engine, false);
+        benchmark::DoNotOptimize(ports[2].data());
+        benchmark::ClobberMemory();
+    }
+    engine.SetAudioPlugin(nullptr);
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+
 void BM_Callback_EveryStage(benchmark::State& state) { Callback(state, true); }
+void BM_JackCycle_EveryStage(benchmark::State& state) { JackCycle(state, true); }
+void BM_JackCycle_Defaults(benchmark::State& state) { JackCycle(state, false); }
 void BM_Direct_EveryStage(benchmark::State& state) { Direct(state, true); }
 void BM_Callback_Defaults(benchmark::State& state) { Callback(state, false); }
 void BM_Direct_Defaults(benchmark::State& state) { Direct(state, false); }
@@ -105,6 +143,8 @@ BENCHMARK(BM_Callback_EveryStage)->Arg(16)->Arg(32)->Arg(512);
 BENCHMARK(BM_Direct_EveryStage);
 BENCHMARK(BM_Callback_Defaults)->Arg(16)->Arg(32)->Arg(512);
 BENCHMARK(BM_Direct_Defaults);
+BENCHMARK(BM_JackCycle_EveryStage);
+BENCHMARK(BM_JackCycle_Defaults);
 
 int main(int argc, char** argv)
 {
@@ -131,6 +171,12 @@ int main(int argc, char** argv)
             std::printf("%-12s %8d %14.3f %14.3f %14s %7.3fx%s\n", knobs, vector, callback->second / kFrames,
                         direct->second / kFrames, "", callback->second / direct->second,
                         vector == 32 ? "  (goal <= 1.15x)" : "");
+        }
+        // The whole JACK cycle at the default signal vector size of 32.
+        const auto jack = reporter.nanoseconds.find(std::string("BM_JackCycle_") + knobs);
+        if (jack != reporter.nanoseconds.end()) {
+            std::printf("%-12s %8s %14.3f %14.3f %14s %7.3fx  (goal <= 1.15x)\n", knobs, "jack/32",
+                        jack->second / kFrames, direct->second / kFrames, "", jack->second / direct->second);
         }
     }
     return 0;

@@ -28,5 +28,7 @@ struct AudioStatus {
     uint32_t sampleRate = 0;    // Hz: the stream's, or the stored one when refused
     uint32_t serverRate = 0;    // Hz the JACK server runs at (RateMismatch)
     uint32_t bufferFrames = 0;  // frames per callback of the running stream
+    uint32_t latencyFrames = 0; // input to output through Snarlbox, 0 when unknown
+    std::string clientName;     // the JACK client's name as the server gave it
     uint32_t change = 0;        // counts every change of state or detail
 };

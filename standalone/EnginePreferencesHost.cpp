@@ -1,7 +1,6 @@
 #include "standalone/EnginePreferencesHost.h"
 
 #include "standalone/AudioEngine.h"
-#include "standalone/JackWatch.h"
 #include "standalone/Midi.h"
 #include "standalone/SettingsFile.h"
 
@@ -32,21 +31,11 @@ std::string EnginePreferencesHost::DeviceNameAt(int id)
 
 AudioDeviceInfo EnginePreferencesHost::DeviceInfo(uint32_t id)
 {
+    const AudioDevice device = audioEngine.DeviceAt(id);
     AudioDeviceInfo result;
-    if (!audioEngine.audioApi) {
-        return result;
-    }
-    try {
-        if (id >= audioEngine.audioApi->getDeviceCount()) {
-            return result;
-        }
-        const RtAudio::DeviceInfo info = audioEngine.audioApi->getDeviceInfo(id);
-        result.inputChannels = info.inputChannels;
-        result.outputChannels = info.outputChannels;
-        result.sampleRates = info.sampleRates;
-    } catch (RtAudioError& error) {
-        error.printMessage();
-    }
+    result.inputChannels = device.inputChannels;
+    result.outputChannels = device.outputChannels;
+    result.sampleRates = device.sampleRates;
     return result;
 }
 
@@ -62,8 +51,13 @@ bool EnginePreferencesHost::StreamRunning()
 
 bool EnginePreferencesHost::JackServerRunning()
 {
-    JackWatch probe("snarlbox-probe");
-    return probe.Open();
+    // What the engine's last listing found: nothing here asks the server.
+    return audioEngine.ServerAnswered();
+}
+
+uint32_t EnginePreferencesHost::ServerBufferFrames()
+{
+    return audioEngine.ServerBufferFrames();
 }
 
 bool EnginePreferencesHost::MidiServerAway()

@@ -17,6 +17,7 @@ public:
     bool StreamRunning() override;
     // Connects a client for a moment (never starts a server).
     bool JackServerRunning() override;
+    uint32_t ServerBufferFrames() override;
     bool MidiObjectsExist() override;
     bool MidiServerAway() override;
     std::vector<std::string> MidiInputNames() override;

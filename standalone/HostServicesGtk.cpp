@@ -6,8 +6,7 @@
 #include "gui/IGraphicsGtk.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
-#include "standalone/JackClientName.h"
-#include "standalone/JackWatch.h"
+#include "standalone/JackBackEnd.h"
 #include "standalone/MainWindowGtk.h"
 #include "standalone/Midi.h"
 #include "standalone/RaiseFirstInstance.h"
@@ -25,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -175,13 +175,21 @@ void HostServicesGtk::CreateSettings()
 
 bool HostServicesGtk::PrepareSessionFolder()
 {
+    // With settings neither in the session nor of the user's own, a new
+    // client goes to JACK when a server runs, as a first start does.
+    struct stat info;
+    const bool noSettings = stat((sessionOpen.instancePath + "/settings.ini").c_str(), &info) != 0 &&
+                            stat((std::string(g_get_user_config_dir()) + "/Snarlbox/settings.ini").c_str(), &info) != 0;
     std::string error;
     if (!OpenSessionFolder(sessionOpen.instancePath, guiShown, error)) {
         std::fprintf(stderr, "Snarlbox: %s\n", error.c_str());
         session->AnswerOpen(false, NsmClient::kErrorCreateFailed, error);
         return false;
     }
-    SetJackClientName(sessionOpen.clientId);
+    if (noSettings && audioEngine.PreferJackOnFirstStart(currentSettings)) {
+        SayOnStderr("a JACK server runs: Snarlbox starts on JACK");
+    }
+    audioEngine.SetClientName(sessionOpen.clientId);
     return true;
 }
 
@@ -195,8 +203,14 @@ bool HostServicesGtk::PrepareSettingsFile()
         if (!::PrepareSettingsFile()) {
             return false;
         }
+        // No file yet: a first start, which goes to JACK when a server runs.
+        struct stat info;
+        if (settingsPath[0] != '\0' && stat(settingsPath, &info) != 0 &&
+            audioEngine.PreferJackOnFirstStart(currentSettings)) {
+            SayOnStderr("a JACK server runs: Snarlbox starts on JACK");
+        }
         if (options.jackClientName) {
-            SetJackClientName(*options.jackClientName);
+            audioEngine.SetClientName(*options.jackClientName);
         }
     }
     ApplyRunOptions(options, currentSettings);
@@ -211,7 +225,7 @@ void HostServicesGtk::WriteSettings()
 void HostServicesGtk::CreateAudioApi()
 {
     // Retries against an absent JACK server would otherwise fill standard error.
-    JackWatch::QuietJackMessages();
+    JackBackEnd::QuietJackMessages();
     audioEngine.CreateAudioApi();
 }
 

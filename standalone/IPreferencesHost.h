@@ -31,6 +31,9 @@ public:
     virtual bool StreamRunning() = 0;
     // Whether a JACK server answers now (asked only when a JACK list is empty).
     virtual bool JackServerRunning() = 0;
+    // The buffer size the JACK server runs at, as the last listing found it;
+    // 0 when unknown (no server, or ALSA).
+    virtual uint32_t ServerBufferFrames() { return 0; }
 
     // False when the MIDI input or output object is missing.
     virtual bool MidiObjectsExist() = 0;

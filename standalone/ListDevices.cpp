@@ -2,7 +2,7 @@
 
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
-#include "standalone/JackWatch.h"
+#include "standalone/JackBackEnd.h"
 #include "standalone/Midi.h"
 #include "standalone/SettingsFile.h"
 
@@ -39,7 +39,7 @@ int ListDevices(const RunOptions& options)
     }
     const bool jack = currentSettings.driverType == 1;
     const char* driver = jack ? "JACK" : "ALSA";
-    JackWatch::QuietJackMessages();
+    JackBackEnd::QuietJackMessages();
     audioEngine.CreateAudioApi();
     audioEngine.ProbeAudioDevices();
     std::vector<std::string> inputs, outputs;

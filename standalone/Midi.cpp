@@ -5,8 +5,7 @@
 #include "platform/DebugTrace.h"
 #include "platform/LibraryErrorBuffer.h"
 #include "standalone/HostSettings.h"
-#include "standalone/JackWatch.h"
-#include "standalone/KeepForever.h"
+#include "standalone/AudioEngine.h"
 #include "standalone/SayOnStderr.h"
 #include "standalone/SettingsFile.h"
 
@@ -42,8 +41,11 @@ std::atomic<uint32_t> droppedUntraced{0};
 
 // UI thread only.
 bool callbackInstalled = false;
+// MIDI over JACK: ports of the engine's client (no RtMidi objects).
 bool jackBackEnd = false;
-std::unique_ptr<JackWatch> watch;
+int jackServerSeen = -1;       // -1 before the first look, else whether the server was there
+std::string jackInput = "off";   // the chosen ports, "off" = none
+std::string jackOutput = "off";
 MidiPortState inputState = MidiPortState::NoMidi;
 MidiPortState outputState = MidiPortState::NoMidi;
 
@@ -98,29 +100,45 @@ void WaitForCallbacksToLeave()
     }
 }
 
-// Under JACK MIDI, the objects of a server that went away are let go without
-// a call on them: their client is dead, and closing a port or the client
-// crashes once a new server of the same name runs. True when that happened.
-bool RetireIfServerGone()
+JackMidiPorts* Jack() { return jackBackEnd ? audioEngine.JackMidi() : nullptr; }
+
+// Under JACK MIDI, whether the engine's client carries the ports now.
+bool JackServerHere() { return Jack() != nullptr && Jack()->Registered(); }
+
+// The JACK state of a chosen port: connected, or waiting for it to appear.
+MidiPortState JackPortState(const char* name, bool connected)
 {
-    if (!jackBackEnd || !watch || !watch->ServerGone()) {
-        return false;
+    if (std::strcmp(name, "off") == 0) {
+        return MidiPortState::Off;
     }
-    WaitForCallbacksToLeave();
-    if (midiInput) {
-        KeepForever(std::move(midiInput));
+    if (!JackServerHere()) {
+        return MidiPortState::NoMidi;
     }
-    if (midiOutput) {
-        midiOutput->Retire();
+    return connected ? MidiPortState::Open : MidiPortState::Absent;
+}
+
+// Connects the stored ports ("off" = none); the engine connects a port that
+// is absent now as soon as it appears.
+void ChooseJackPorts()
+{
+    auto chosen = [](const std::string& name) { return name == "off" ? std::string() : name; };
+    audioEngine.ChooseJackMidiPorts(chosen(jackInput), chosen(jackOutput));
+    inputState = JackPortState(jackInput.c_str(), Jack()->InputConnected());
+    outputState = JackPortState(jackOutput.c_str(), Jack()->OutputConnected());
+}
+
+// Bytes of one incoming message, from RtMidi's input thread or JACK's
+// process thread: no lock, no allocation, no output.
+void DeliverMidiBytes(const uint8_t* bytes, size_t count);
+
+void ReceiveFromJack(const uint8_t* bytes, size_t count)
+{
+    // What RtMidi's ignore flags drop on the ALSA path: SysEx, MIDI time
+    // code and clock, active sensing.
+    if (count == 0 || bytes[0] == 0xF0 || bytes[0] == 0xF1 || bytes[0] == 0xF8 || bytes[0] == 0xFE) {
+        return;
     }
-    callbackInstalled = false;
-    watch->Retire();
-    inputState = MidiPortState::NoMidi;
-    outputState = MidiPortState::NoMidi;
-    midiInputNames.clear();
-    midiOutputNames.clear();
-    SayOnStderr("the JACK server has gone; MIDI is off until it returns");
-    return true;
+    DeliverMidiBytes(bytes, count);
 }
 
 // Drops the reader's defaults for missing keys, which name no port, for "off",
@@ -158,28 +176,35 @@ MidiStatus CurrentMidiStatus()
     MidiStatus status;
     status.input = inputState;
     status.output = outputState;
-    status.serverAway = jackBackEnd && !midiInput;
+    status.serverAway = jackBackEnd && !JackServerHere();
     return status;
 }
 
 bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
 {
     LibraryErrorBuffer::Install();
-    std::unique_ptr<RtMidiIn> in = CreateMidiIn(firstApi);
+    std::unique_ptr<RtMidiIn> in = firstApi == RtMidi::UNIX_JACK ? nullptr : CreateMidiIn(firstApi);
     if (!in && fallbackApi != firstApi) {
         // RtMidi does not fall back by itself (ALSA throws without /dev/snd/seq).
         SayOnStderr(BackEndName(firstApi) + " cannot be opened; using " + BackEndName(fallbackApi) + " instead");
+    }
+    if (!in && (firstApi == RtMidi::UNIX_JACK || fallbackApi == RtMidi::UNIX_JACK)) {
+        // JACK MIDI is two ports of the engine's own client.
+        jackBackEnd = true;
+        audioEngine.EnableJackMidi(ReceiveFromJack);
+        midiOutput = std::make_unique<MidiOutputPort>(nullptr);
+        midiOutput->UseJack(audioEngine.JackMidi());
+        inputState = MidiPortState::Off;
+        outputState = MidiPortState::Off;
+        return true;
+    }
+    if (!in && fallbackApi != firstApi) {
         in = CreateMidiIn(fallbackApi);
     }
     if (!in) {
         return false;
     }
     midiInput = std::move(in);
-    jackBackEnd = midiInput->getCurrentApi() == RtMidi::UNIX_JACK;
-    if (jackBackEnd) {
-        watch = std::make_unique<JackWatch>("snarlbox-midi-watch");
-        watch->Open();
-    }
     std::unique_ptr<RtMidiOut> out = CreateMidiOut(midiInput->getCurrentApi());
     if (!out) {
         return false;
@@ -193,9 +218,21 @@ bool CreateMidiPorts(RtMidi::Api firstApi, RtMidi::Api fallbackApi)
 
 void ListMidiPorts()
 {
-    RetireIfServerGone();
     midiInputNames.clear();
     midiOutputNames.clear();
+    if (jackBackEnd) {
+        if (audioEngine.ListJackMidiPorts()) {
+            midiInputNames.emplace_back("off");
+            for (const std::string& name : audioEngine.JackMidiSources()) {
+                midiInputNames.push_back(name);
+            }
+            midiOutputNames.emplace_back("off");
+            for (const std::string& name : audioEngine.JackMidiDestinations()) {
+                midiOutputNames.push_back(name);
+            }
+        }
+        return;
+    }
     if (!midiInput || !midiOutput || !midiOutput->HasBackEnd()) {
         return;
     }
@@ -215,10 +252,28 @@ void ListMidiPorts()
     }
 }
 
+namespace {
+// Position + 1 of name in the live JACK MIDI ports, -1 when absent.
+int FindJackPort(const char* name, bool sources)
+{
+    audioEngine.ListJackMidiPorts();
+    const std::vector<std::string>& names = sources ? audioEngine.JackMidiSources() : audioEngine.JackMidiDestinations();
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return -1;
+}
+} // namespace
+
 int FindMidiInputPort(const char* name)
 {
     if (std::strcmp(name, "off") == 0) {
         return 0;
+    }
+    if (jackBackEnd) {
+        return FindJackPort(name, true);
     }
     if (!midiInput) {
         return -1;
@@ -241,6 +296,9 @@ int FindMidiOutputPort(const char* name)
     if (std::strcmp(name, "off") == 0) {
         return 0;
     }
+    if (jackBackEnd) {
+        return FindJackPort(name, false);
+    }
     if (!midiOutput) {
         return -1;
     }
@@ -255,7 +313,17 @@ int FindMidiOutputPort(const char* name)
 
 bool OpenMidiInputByName(const char* name)
 {
-    RetireIfServerGone();
+    if (jackBackEnd) {
+        const std::string chosen = name;
+        const bool missing = ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiInputDevice, "no input", "indev");
+        jackInput = missing ? "off" : chosen;
+        const MidiPortState before = inputState;
+        ChooseJackPorts();
+        if (inputState == MidiPortState::Absent && before != MidiPortState::Absent) {
+            SayOnStderr("MIDI input port \"" + chosen + "\" is not there; it opens when it appears");
+        }
+        return inputState != MidiPortState::NoMidi;
+    }
     if (!midiInput) {
         inputState = MidiPortState::NoMidi;
         return false;
@@ -287,7 +355,17 @@ bool OpenMidiInputByName(const char* name)
 
 bool OpenMidiOutputByName(const char* name)
 {
-    RetireIfServerGone();
+    if (jackBackEnd) {
+        const std::string chosen = name;
+        const bool missing = ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiOutputDevice, "no output", "outdev");
+        jackOutput = missing ? "off" : chosen;
+        const MidiPortState before = outputState;
+        ChooseJackPorts();
+        if (outputState == MidiPortState::Absent && before != MidiPortState::Absent) {
+            SayOnStderr("MIDI output port \"" + chosen + "\" is not there; it opens when it appears");
+        }
+        return outputState != MidiPortState::NoMidi;
+    }
     if (!midiOutput || !midiOutput->HasBackEnd()) {
         outputState = MidiPortState::NoMidi;
         return false;
@@ -320,34 +398,29 @@ bool PollMidi()
             SayOnStderr(std::to_string(failed) + " MIDI messages could not be sent");
         }
     }
-    bool changed = false;
     if (jackBackEnd) {
-        if (!watch) {
-            watch = std::make_unique<JackWatch>("snarlbox-midi-watch");
+        // The engine reconnects the chosen ports whenever its client
+        // (re)starts and when they appear: only the states are read here.
+        const int here = JackServerHere() ? 1 : 0;
+        if (jackServerSeen >= 0 && here != jackServerSeen) {
+            SayOnStderr(here != 0 ? "the JACK server is back; MIDI ports reopened"
+                                  : "the JACK server has gone; MIDI is off until it returns");
         }
-        changed = RetireIfServerGone();
-        if (!watch->IsOpen()) {
-            // Asking an absent server costs a failed connect; asking RtMidi
-            // would print a warning every time.
-            if (!watch->Open()) {
-                return changed;
-            }
-            if (!midiInput) {
-                midiInput = CreateMidiIn(RtMidi::UNIX_JACK);
-                if (!midiInput) {
-                    return true;
-                }
-                midiOutput->Replace(CreateMidiOut(RtMidi::UNIX_JACK));
-                InstallCallback();
-                inputState = MidiPortState::Off;
-                outputState = MidiPortState::Off;
-                OpenMidiInputByName(currentSettings.midiInputDevice);
-                OpenMidiOutputByName(currentSettings.midiOutputDevice);
-                SayOnStderr("the JACK server is back; MIDI ports reopened");
-                return true;
-            }
+        jackServerSeen = here;
+        const MidiPortState input = JackPortState(jackInput.c_str(), Jack()->InputConnected());
+        const MidiPortState output = JackPortState(jackOutput.c_str(), Jack()->OutputConnected());
+        if (input == MidiPortState::Open && inputState == MidiPortState::Absent) {
+            SayOnStderr("MIDI input port \"" + jackInput + "\" appeared and is open");
         }
+        if (output == MidiPortState::Open && outputState == MidiPortState::Absent) {
+            SayOnStderr("MIDI output port \"" + jackOutput + "\" appeared and is open");
+        }
+        const bool changed = input != inputState || output != outputState;
+        inputState = input;
+        outputState = output;
+        return changed;
     }
+    bool changed = false;
     // Stored ports that were absent open as soon as they appear.
     if (inputState == MidiPortState::Absent && FindMidiInputPort(currentSettings.midiInputDevice) > 0) {
         if (OpenMidiInputByName(currentSettings.midiInputDevice)) {
@@ -373,22 +446,26 @@ void SetMidiPlugin(IAudioPlugin* plugin)
 
 void MidiInputCallback(double, std::vector<unsigned char>* bytes, void*)
 {
-    if (bytes == nullptr) {
-        return;
+    if (bytes != nullptr) {
+        DeliverMidiBytes(bytes->data(), bytes->size());
     }
-    const size_t count = bytes->size();
+}
+
+namespace {
+void DeliverMidiBytes(const uint8_t* bytes, size_t count)
+{
     MidiMessage message;
     switch (count) {
     case 0:
         return;
     case 3:
-        message.data2 = (*bytes)[2];
+        message.data2 = bytes[2];
         [[fallthrough]];
     case 2:
-        message.data1 = (*bytes)[1];
+        message.data1 = bytes[1];
         [[fallthrough]];
     case 1:
-        message.status = (*bytes)[0];
+        message.status = bytes[0];
         break;
     default: {
         // Traced later by the UI thread; one slot per message, dropped when full.
@@ -413,12 +490,12 @@ void MidiInputCallback(double, std::vector<unsigned char>* bytes, void*)
     }
     callbacksInside.fetch_sub(1, std::memory_order_release);
 }
+} // namespace
 
 void CloseMidiPorts()
 {
-    if (RetireIfServerGone()) {
-        return;
-    }
+    // JACK MIDI ports go with the engine's client, on its thread: nothing
+    // here waits on the server.
     if (midiInput) {
         try {
             if (callbackInstalled) {
@@ -441,8 +518,10 @@ void DeleteMidiPorts()
     CloseMidiPorts();
     midiInput.reset();
     midiOutput.reset();
-    watch.reset();
     jackBackEnd = false;
+    jackServerSeen = -1;
+    jackInput = "off";
+    jackOutput = "off";
     inputState = MidiPortState::NoMidi;
     outputState = MidiPortState::NoMidi;
     midiInputNames.clear();

@@ -1,6 +1,6 @@
 #include "standalone/MidiOutputPort.h"
 
-#include "standalone/KeepForever.h"
+#include "standalone/JackMidiPorts.h"
 
 #include <vector>
 
@@ -70,6 +70,9 @@ void MidiOutputPort::ClosePort()
 
 bool MidiOutputPort::PortOpen()
 {
+    if (jack != nullptr) {
+        return jack->OutputConnected();
+    }
     std::lock_guard<std::mutex> lock(portMutex);
     return portOpen;
 }
@@ -77,40 +80,29 @@ bool MidiOutputPort::PortOpen()
 RtMidi::Api MidiOutputPort::CurrentApi()
 {
     std::lock_guard<std::mutex> lock(portMutex);
+    if (jack != nullptr) {
+        return RtMidi::UNIX_JACK;
+    }
     return midiOut ? midiOut->getCurrentApi() : RtMidi::UNSPECIFIED;
 }
 
 bool MidiOutputPort::HasBackEnd()
 {
     std::lock_guard<std::mutex> lock(portMutex);
-    return midiOut != nullptr;
+    return midiOut != nullptr || jack != nullptr;
 }
 
-void MidiOutputPort::Replace(std::unique_ptr<RtMidiOut> out)
+uint32_t MidiOutputPort::TakeSendErrors()
 {
-    std::lock_guard<std::mutex> lock(portMutex);
-    if (midiOut) {
-        try {
-            midiOut->closePort();
-        } catch (const RtMidiError& error) {
-            error.printMessage();
-        }
-    }
-    midiOut = std::move(out);
-    portOpen = false;
-}
-
-void MidiOutputPort::Retire()
-{
-    std::lock_guard<std::mutex> lock(portMutex);
-    portOpen = false;
-    if (midiOut) {
-        KeepForever(std::move(midiOut));
-    }
+    const uint32_t dropped = jack != nullptr ? jack->TakeDropped() : 0;
+    return sendErrors.exchange(0, std::memory_order_relaxed) + dropped;
 }
 
 bool MidiOutputPort::SendBytes(const uint8_t* bytes, int count)
 {
+    if (jack != nullptr) {
+        return count > 0 && jack->OutputConnected() && jack->Write(bytes, static_cast<size_t>(count));
+    }
     std::unique_lock<std::mutex> lock(portMutex, std::try_to_lock);
     if (!lock.owns_lock() || !portOpen || !midiOut || count <= 0) {
         return false;

@@ -10,13 +10,14 @@
 #include <mutex>
 #include <string>
 
+class JackMidiPorts;
+
 // The host's MIDI output object: owns the RtMidiOut and guards its one port.
-// The UI thread opens, closes and lists ports and swaps the RtMidiOut under a
-// small mutex; the MIDI thread only try-locks it to send, so it never waits
-// for the UI and drops a message that arrives while a port is being reopened.
-// Bytes are sent only while a port is open (RtMidi's JACK back end spins when
-// none is). The object stays for the whole run; under JACK MIDI its RtMidiOut
-// is retired with a server that went away and replaced when it returns.
+// The UI thread opens, closes and lists ports under a small mutex; the MIDI
+// thread only try-locks it to send, so it never waits for the UI and drops a
+// message that arrives while a port is being reopened. Bytes are sent only
+// while a port is open. Under JACK MIDI there is no RtMidiOut: bytes go to
+// the output port of the engine's JACK client, which connects it.
 class MidiOutputPort : public IMidiOutputPort {
 public:
     // UI thread only. out may be null (no back end yet).
@@ -39,14 +40,12 @@ public:
     // The back end in use; RtMidi::UNSPECIFIED without one. UI thread only.
     RtMidi::Api CurrentApi();
     bool HasBackEnd();
-    // Takes a new RtMidiOut (its port closed) in place of none. UI thread only.
-    void Replace(std::unique_ptr<RtMidiOut> out);
-    // Lets go of an RtMidiOut whose JACK server went away, never touching it
-    // again (closing its port or client would reach the dead server).
-    // UI thread only.
-    void Retire();
-    // Sends that failed in the library since the last call. UI thread only.
-    uint32_t TakeSendErrors() { return sendErrors.exchange(0, std::memory_order_relaxed); }
+    // Sends to the JACK client's MIDI output from now on (MIDI over JACK);
+    // the ports live as long as the engine. UI thread, before any send.
+    void UseJack(JackMidiPorts* ports) { jack = ports; }
+    // Sends that failed in the library, or could not be queued, since the
+    // last call. UI thread only.
+    uint32_t TakeSendErrors();
 
     // Sends bytes to the open port; false when no port is open, the UI thread
     // is just reopening it, or RtMidi reports an error (counted, said later by
@@ -59,4 +58,5 @@ private:
     std::mutex portMutex;   // held only around open, close, listing, swapping and sending
     bool portOpen = false;  // guarded by portMutex
     std::atomic<uint32_t> sendErrors{0};
+    JackMidiPorts* jack = nullptr;
 };

@@ -100,7 +100,9 @@ void PreferencesDialog::FillDeviceDependentControls()
     for (const char* size : kIoVectorSizeChoices) {
         view.AddItem(kIoVectorSize, size);
     }
-    SelectByText(kIoVectorSize, current.ioVectorSize);
+    // Under JACK the server's buffer size is the one that runs.
+    const uint32_t serverFrames = view.SelectedItem(kDriverType) != 0 ? host.ServerBufferFrames() : 0;
+    SelectByText(kIoVectorSize, serverFrames != 0 ? Number(serverFrames).c_str() : current.ioVectorSize);
     view.ClearItems(kSignalVectorSize);
     for (const char* size : kSignalVectorSizeChoices) {
         view.AddItem(kSignalVectorSize, size);
@@ -185,6 +187,11 @@ void PreferencesDialog::FillSampleRates(const AudioDeviceInfo& input, const Audi
                 view.AddItem(kSampleRate, Number(rate).c_str());
             }
         }
+    }
+    // A JACK server offers its one rate, which is the one that runs.
+    if (view.SelectedItem(kDriverType) != 0 && view.ItemCount(kSampleRate) == 1) {
+        view.SelectItem(kSampleRate, 0);
+        return;
     }
     SelectByText(kSampleRate, current.sampleRate);
 }

@@ -109,14 +109,22 @@ std::string StatusLine::AudioPart(const Readings& readings)
     const double period = audio.sampleRate > 0 ? static_cast<double>(audio.bufferFrames) / audio.sampleRate : 0.0;
     load.Update(readings.busyNanos, readings.callbackTicks, period);
 
-    std::string line = audio.driver + kSeparator + audio.device + kSeparator + std::to_string(audio.sampleRate) +
-                       " Hz" + kSeparator + std::to_string(audio.bufferFrames) + " frames";
+    // A JACK client the server renamed on a clash shows under its name.
+    const std::string driver = audio.clientName.empty() || audio.clientName == "Snarlbox"
+                                   ? audio.driver
+                                   : audio.driver + " (" + audio.clientName + ")";
+    std::string line = driver + kSeparator + audio.device + kSeparator + std::to_string(audio.sampleRate) + " Hz" +
+                       kSeparator + std::to_string(audio.bufferFrames) + " frames";
     if (period > 0.0) {
         line += Format(" (%.1f ms)", period * 1000.0);
     }
     if (load.Measured()) {
         const double percent = load.Load() * 100.0;
         line += kSeparator + Format(percent < 10.0 ? "DSP load %.1f%%" : "DSP load %.0f%%", percent);
+    }
+    // The whole way from the capture ports to the playback ports.
+    if (audio.latencyFrames > 0 && audio.sampleRate > 0) {
+        line += kSeparator + Format("latency %.1f ms", 1000.0 * audio.latencyFrames / audio.sampleRate);
     }
     const uint32_t xruns = readings.xruns - xrunsAtStart;
     line += kSeparator + std::to_string(xruns) + (xruns == 1 ? " xrun" : " xruns");

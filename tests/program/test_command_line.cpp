@@ -83,9 +83,9 @@ TEST_F(CommandLineTest, HeadlessRunPlaysUntilSigtermAndLeavesTheSettingsAlone)
     ASSERT_TRUE(tester.Open(0.5f));
     ASSERT_TRUE(tester.Connect()) << "no JACK client named Headless";
     ASSERT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f && tester.Last(1) == 0.125f; }, 10000));
-    EXPECT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("Snarlbox: JACK \u00b7 system \u00b7 44100 Hz") !=
-                                     std::string::npos; },
-                        5000))
+    // The status line's words, with the client's own name.
+    const std::string status = "Snarlbox: JACK (Headless) \u00b7 system \u00b7 44100 Hz";
+    EXPECT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find(status) != std::string::npos; }, 5000))
         << ReadFile(home / "stderr.txt");
 
     const auto [second, secondSaid] = Run("--no-gui", "DISPLAY=");

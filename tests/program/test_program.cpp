@@ -285,7 +285,7 @@ const char* const kJackSettings = "[audio]\ndriver=1\nindev=system\noutdev=syste
 TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
 {
     WriteSettings(kJackSettings);
-    for (const char* state : {"never started", "just lost", "server gone", "stalled"}) {
+    for (const char* state : {"never started", "just lost", "server gone", "stalled", "server stopped"}) {
         JackServer server;
         const bool withServer = std::string(state) != "never started";
         if (withServer) {
@@ -309,12 +309,44 @@ TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
             std::this_thread::sleep_for(std::chrono::milliseconds(2500));
         } else if (std::string(state) == "stalled") {
             jack_set_buffer_size(tester.client, 1024);
+        } else if (std::string(state) == "server stopped") {
+            // A server that hangs: no call that waits on it may hold Quit up.
+            server.Pause();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3000));
         }
         const auto [ms, code] = QuitFromTheMenu(program);
         EXPECT_EQ(code, 0) << state;
         EXPECT_LT(ms, 2000) << state;
         std::printf("Quit while %s: %d ms\n", state, ms);
+        if (std::string(state) == "server stopped") {
+            // The single-instance lock went with the process: a new start opens its window.
+            Program next(home);
+            next.Start(-1, home / "stderr2.txt");
+            EXPECT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << "the next start was kept out";
+            server.Resume();
+            QuitFromTheMenu(next);
+        }
     }
+}
+
+// A first start, with no settings file, while a JACK server runs: audio goes
+// through JACK's "system" device at once, and the choice is saved.
+TEST_F(ProgramTest, AFirstStartGoesToARunningJackServer)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(48000, 256), "jackd with the dummy driver could not be started");
+    ASSERT_FALSE(fs::exists(SettingsFile()));
+    DcClient tester;
+    ASSERT_TRUE(tester.Open(0.5f));
+    Program program(home);
+    program.Start();
+    ASSERT_TRUE(tester.Connect()) << "the program's JACK ports never appeared";
+    EXPECT_TRUE(WaitFor([&] { return tester.Last(0) == 0.125f; }, 10000)) << tester.Last(0);
+    const std::string saved = ReadFile(SettingsFile());
+    EXPECT_NE(saved.find("driver=1"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("outdev=system"), std::string::npos) << saved;
+    ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 10000)) << "no main window";
+    QuitFromTheMenu(program);
 }
 
 // Started before the server: says why there is no sound, then plays once

@@ -60,6 +60,7 @@ public:
     const uint16_t* driverType = nullptr;
     bool midiObjects = true;
     bool jackServer = true;
+    uint32_t serverFrames = 0;  // the JACK server's buffer size, 0 = unknown
     bool midiServerAway = false;
     std::vector<std::string> midiIn{"off", "Port A"};
     std::vector<std::string> midiOut{"off", "Port B"};
@@ -106,6 +107,7 @@ public:
     }
     bool StreamRunning() override { return running; }
     bool JackServerRunning() override { return jackServer; }
+    uint32_t ServerBufferFrames() override { return driverType && *driverType == 1 ? serverFrames : 0; }
     bool MidiObjectsExist() override { return midiObjects; }
     bool MidiServerAway() override { return midiServerAway; }
     std::vector<std::string> MidiInputNames() override { return midiIn; }

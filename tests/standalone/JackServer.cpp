@@ -92,6 +92,20 @@ bool JackServer::Start(int rate, int period, const std::string& name, int ports)
     return false;
 }
 
+void JackServer::Pause()
+{
+    if (pid > 0) {
+        kill(pid, SIGSTOP);
+    }
+}
+
+void JackServer::Resume()
+{
+    if (pid > 0) {
+        kill(pid, SIGCONT);
+    }
+}
+
 void JackServer::Kill()
 {
     if (pid <= 0) {
@@ -108,6 +122,7 @@ void JackServer::Stop()
     if (pid <= 0) {
         return;
     }
+    kill(pid, SIGCONT);
     kill(pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;

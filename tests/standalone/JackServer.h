@@ -25,6 +25,11 @@ public:
     // Kills the server at once (SIGKILL), as a crash would, and reaps it.
     void Kill();
 
+    // Stops the server in its tracks (SIGSTOP), as a wedged driver leaves
+    // it, and lets it go on (SIGCONT).
+    void Pause();
+    void Resume();
+
     bool Running() const { return pid > 0; }
     const std::string& Name() const { return serverName; }
 

@@ -6,6 +6,7 @@
 #include "platform/DebugTrace.h"
 #include "standalone/AudioEngine.h"
 #include "standalone/HostSettings.h"
+#include "standalone/StallTime.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -22,9 +23,9 @@
 
 namespace {
 
-RtAudio::DeviceInfo Info(const char* name, bool probed, unsigned int in, unsigned int out)
+AudioDevice Info(const char* name, bool probed, unsigned int in, unsigned int out)
 {
-    RtAudio::DeviceInfo info;
+    AudioDevice info;
     info.name = name;
     info.probed = probed;
     info.inputChannels = in;
@@ -89,8 +90,11 @@ std::vector<std::string> Ports(jack_client_t* client, const char* pattern, unsig
     return names;
 }
 
-// The tests' own JACK client: feeds a known signal and records what comes back.
-// It outlives a server that is killed under it without touching the dead client.
+// The tests' own JACK clients: one feeds a known signal, indexed by the
+// server's frame time, and another records what comes back. Two clients, so
+// that the graph runs feeder, Snarlbox, recorder in one cycle (one client
+// both feeding and recording would close a loop and hear the last cycle).
+// They outlive a server that is killed under them without touching it.
 class TestClient {
 public:
     explicit TestClient(size_t capacity = 44100 * 3) : capacity(capacity) {}
@@ -99,40 +103,61 @@ public:
     {
         jack_status_t status{};
         client = jack_client_open("snarlbox-tester", JackNoStartServer, &status);
-        if (client == nullptr) {
+        recorder = jack_client_open("snarlbox-recorder", JackNoStartServer, &status);
+        if (client == nullptr || recorder == nullptr) {
             return false;
         }
         for (int c = 0; c < 2; ++c) {
             feed[c] = jack_port_register(client, ("feed_" + std::to_string(c + 1)).c_str(), JACK_DEFAULT_AUDIO_TYPE,
                                          JackPortIsOutput, 0);
-            rec[c] = jack_port_register(client, ("rec_" + std::to_string(c + 1)).c_str(), JACK_DEFAULT_AUDIO_TYPE,
+            rec[c] = jack_port_register(recorder, ("rec_" + std::to_string(c + 1)).c_str(), JACK_DEFAULT_AUDIO_TYPE,
                                         JackPortIsInput, 0);
             recorded[c].assign(capacity, 0.0f);
         }
-        jack_on_shutdown(client, [](void* self) { static_cast<TestClient*>(self)->dead = true; }, this);
-        jack_set_process_callback(client, &TestClient::Process, this);
-        return jack_activate(client) == 0;
+        for (jack_client_t* each : {client, recorder}) {
+            jack_on_shutdown(each, [](void* self) { static_cast<TestClient*>(self)->dead = true; }, this);
+        }
+        jack_set_process_callback(client, &TestClient::Feed, this);
+        jack_set_process_callback(recorder, &TestClient::Record, this);
+        return jack_activate(client) == 0 && jack_activate(recorder) == 0;
     }
     ~TestClient()
     {
-        if (client != nullptr && !dead) {
-            jack_deactivate(client);
-            jack_client_close(client);
+        for (jack_client_t* each : {recorder, client}) {
+            if (each != nullptr && !dead) {
+                jack_deactivate(each);
+                jack_client_close(each);
+            }
         }
     }
     static float Signal(int channel, size_t t)
     {
-        return static_cast<float>(0.6 * std::sin(0.013 * (channel + 1) * static_cast<double>(t)));
+        return static_cast<float>(0.6 * std::sin(0.013 * (channel + 1) * static_cast<double>(t % 1000000)));
     }
-    static int Process(jack_nframes_t frames, void* arg)
+    static int Feed(jack_nframes_t frames, void* arg)
     {
         auto* self = static_cast<TestClient*>(arg);
-        const size_t t0 = self->time.load(std::memory_order_relaxed);
+        const size_t t0 = jack_last_frame_time(self->client);
         for (int c = 0; c < 2; ++c) {
             auto* out = static_cast<float*>(jack_port_get_buffer(self->feed[c], frames));
-            auto* in = static_cast<float*>(jack_port_get_buffer(self->rec[c], frames));
             for (jack_nframes_t i = 0; i < frames; ++i) {
                 out[i] = Signal(c, t0 + i);
+            }
+        }
+        return 0;
+    }
+    static int Record(jack_nframes_t frames, void* arg)
+    {
+        auto* self = static_cast<TestClient*>(arg);
+        const size_t now = jack_last_frame_time(self->recorder);
+        if (!self->started) {
+            self->start = now;
+            self->started = true;
+        }
+        const size_t t0 = now - self->start;
+        for (int c = 0; c < 2; ++c) {
+            auto* in = static_cast<float*>(jack_port_get_buffer(self->rec[c], frames));
+            for (jack_nframes_t i = 0; i < frames; ++i) {
                 if (t0 + i < self->capacity) {
                     self->recorded[c][t0 + i] = in[i];
                 }
@@ -164,7 +189,7 @@ public:
             bool ok = true;
             for (int c = 0; ok && c < 2; ++c) {
                 const int fed = jack_connect(client, jack_port_name(feed[c]), inports[c].c_str());
-                const int recorded = jack_connect(client, outports[c].c_str(), jack_port_name(rec[c]));
+                const int recorded = jack_connect(recorder, outports[c].c_str(), jack_port_name(rec[c]));
                 ok = (fed == 0 || fed == EEXIST) && (recorded == 0 || recorded == EEXIST);
             }
             return ok;
@@ -181,17 +206,12 @@ public:
         }
         const size_t first = capacity - window;
         const size_t last = capacity - 1024;
-        std::vector<float> quarter[2];
-        for (int c = 0; c < 2; ++c) {
-            quarter[c].resize(capacity);
-            for (size_t t = 0; t < capacity; ++t) {
-                quarter[c][t] = 0.25f * Signal(c, t);
-            }
-        }
+        // Recorded frame t was played at frame time start + t.
+        auto quarter = [&](int c, size_t t, size_t d) { return 0.25f * Signal(c, start + t - d); };
         // The delay is found afresh after each mismatch (an xrun may shift it).
         auto exactAt = [&](size_t t, size_t d) {
-            return t >= d && recorded[0][t] != 0.0f && recorded[0][t] == quarter[0][t - d] &&
-                   recorded[1][t] == quarter[1][t - d];
+            return t >= d && recorded[0][t] != 0.0f && recorded[0][t] == quarter(0, t, d) &&
+                   recorded[1][t] == quarter(1, t, d);
         };
         size_t longest = 0;
         size_t run = 0;
@@ -211,6 +231,7 @@ public:
             }
             longest = std::max(longest, run);
             if (longest >= 4096) {
+                lag = delay;
                 return ::testing::AssertionSuccess();
             }
         }
@@ -219,7 +240,11 @@ public:
     }
 
     size_t capacity;
+    size_t lag = 0; // frames between input and output, found by QuarterOfTheInput
     jack_client_t* client = nullptr;
+    jack_client_t* recorder = nullptr;
+    size_t start = 0;      // frame time of the first recorded frame (recorder's thread)
+    bool started = false;  // recorder's thread
     jack_port_t* feed[2] = {};
     jack_port_t* rec[2] = {};
     std::vector<float> recorded[2];
@@ -297,7 +322,7 @@ void RecordTrace(const char* line)
 TEST(AudioEngineDevices, ProbeKeepsEveryNameButListsOnlyUsableDevices)
 {
     AudioEngine engine;
-    const std::vector<RtAudio::DeviceInfo> infos = {
+    const std::vector<AudioDevice> infos = {
         Info("duplex", true, 2, 2),
         Info("broken", false, 2, 2),
         Info("Generic Low Latency ASIO Driver", true, 2, 2),
@@ -371,6 +396,28 @@ TEST(AudioEngineDevices, ImpossibleSettingsAreRefusedWithTheirReason)
     UseDevices(0, "default", "default");
 }
 
+// The wait before a silent stream counts as stopped covers several of its
+// buffers: at 8000 Hz and 8192 frames a buffer lasts over a second, and a
+// fixed wait restarted such a stream for ever.
+TEST(AudioEngineStall, TheWaitCoversSeveralBuffers)
+{
+    struct Case {
+        bool jack;
+        uint32_t frames;
+        uint32_t rate;
+        int64_t atLeastMs;
+    };
+    const Case cases[] = {
+        {false, 8192, 8000, 3 * 1024}, {false, 256, 44100, 750},  {true, 256, 44100, 2000},
+        {true, 8192, 22050, 3 * 371},  {false, 64, 192000, 750}, {false, 512, 0, 750},
+    };
+    for (const Case& c : cases) {
+        const int64_t ms = StallTime(c.jack, c.frames, c.rate).count();
+        EXPECT_GE(ms, c.atLeastMs) << c.frames << " @ " << c.rate;
+        EXPECT_LE(ms, std::max<int64_t>(c.atLeastMs * 2, 2000)) << c.frames << " @ " << c.rate;
+    }
+}
+
 TEST(AudioEngineAlsa, WithoutASoundCardStartingFailsCleanly)
 {
     UseDevices(0, "default", "default");
@@ -428,6 +475,10 @@ TEST_F(AudioEngineJack, ProbesTheSystemDeviceAndTracesTheStart)
     EXPECT_EQ(std::string(streamSettings.audioOutputDevice), "system");
     EXPECT_TRUE(WaitFor([&] { return plugin.callCount >= 8 * 3; })); // 256/32 per callback
 
+    // A listing while the client runs never offers Snarlbox's own client.
+    audio.ProbeAudioDevices();
+    EXPECT_EQ(audio.deviceNames, (std::vector<std::string>{"system"}));
+
     // A restart ends the running stream first and begins with silence again.
     ASSERT_TRUE(audio.StartAudioFromSettings());
     const int callsBefore = plugin.callCount;
@@ -452,41 +503,33 @@ TEST_F(AudioEngineJack, ChannelsPastTheDeviceAreRefused)
     EXPECT_EQ(Engine().Status().state, AudioState::BadSetting);
 }
 
-// Another rate than the server's is not guessed at: the reason is given, a
-// running stream stays, and a stopped one starts once the server agrees.
-TEST_F(AudioEngineJack, RateMismatchIsSaidAndWaitsForTheServer)
+// Under JACK the server's rate and buffer size win over the stored ones,
+// also for a server that comes back at others.
+TEST_F(AudioEngineJack, TheServersRateAndBufferSizeWin)
 {
-    UseDevices(1, "", "system");
+    UseDevices(1, "", "system", "48000", "1024");
     AudioEngine& audio = Engine();
+    RecordingPlugin plugin;
+    audio.SetAudioPlugin(&plugin);
+    PluginGuard guard{audio};
     ASSERT_TRUE(audio.StartAudioFromSettings());
-    const AppSettings before = streamSettings;
-
-    SetSettingsText(currentSettings.sampleRate, "48000");
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(audio.StartAudioFromSettings());
-    std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("the server runs at 44100 Hz; Snarlbox is set to 48000 Hz"), std::string::npos) << said;
-    EXPECT_EQ(audio.Status().state, AudioState::Running);
-    EXPECT_TRUE(SettingsEqual(streamSettings, before));
-
-    audio.StopAudioStream();
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(audio.StartAudioFromSettings());
-    audio.PollAudioStream();
-    said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(audio.Status().state, AudioState::RateMismatch);
-    EXPECT_EQ(audio.Status().serverRate, 44100u);
-    EXPECT_EQ(audio.Status().sampleRate, 48000u);
-    // Said once, although the engine keeps trying.
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    EXPECT_FALSE(audio.PollAudioStream());
+    EXPECT_EQ(audio.Status().sampleRate, 44100u);
+    EXPECT_EQ(audio.Status().bufferFrames, 256u);
+    EXPECT_EQ(plugin.SampleRate(), 44100.0);
+    ASSERT_TRUE(audio.CreateAudioApi());
+    audio.ProbeAudioDevices();
+    EXPECT_EQ(audio.DeviceAt(static_cast<uint32_t>(audio.FindDeviceByName("system"))).sampleRates,
+              (std::vector<unsigned int>{44100}));
 
     const std::string name = server.Name();
+    ASSERT_TRUE(audio.StartAudioFromSettings());
     server.Stop();
-    ASSERT_TRUE(server.Start(48000, 256, name));
-    EXPECT_TRUE(Flowing(audio, 10000));
-    audio.PollAudioStream();
-    EXPECT_STREQ(streamSettings.sampleRate, "48000");
+    ASSERT_TRUE(WaitFor([&] { return audio.Status().state != AudioState::Running; }, 2000));
+    ASSERT_TRUE(server.Start(48000, 128, name));
+    ASSERT_TRUE(Flowing(audio, 10000));
+    EXPECT_EQ(audio.Status().sampleRate, 48000u);
+    EXPECT_EQ(audio.Status().bufferFrames, 128u);
+    EXPECT_EQ(plugin.SampleRate(), 48000.0);
 }
 
 TEST_F(AudioEngineJack, InputChannelPairThreeFourOpensAtIndexTwo)
@@ -508,6 +551,10 @@ TEST_F(AudioEngineJack, InputChannelPairThreeFourOpensAtIndexTwo)
               (std::vector<std::string>{"Snarlbox:outport 0", "Snarlbox:outport 1"}));
     EXPECT_EQ(Connections(tester.client, inports[0]), (std::vector<std::string>{"system:capture_3"}));
     EXPECT_EQ(Connections(tester.client, inports[1]), (std::vector<std::string>{"system:capture_4"}));
+    // One client of ours, whatever else runs.
+    EXPECT_EQ(audio.ClientName(), "Snarlbox");
+    EXPECT_EQ(Ports(tester.client, "^Snarlbox", 0).size(), 4u);
+    EXPECT_TRUE(Ports(tester.client, "^Snarlbox-", 0).empty());
 }
 
 // A plug-in that takes a while over each block and notes a block that
@@ -526,6 +573,30 @@ public:
     }
     std::atomic<bool> alive{true};
 };
+
+// The client takes the name set for it, or the one JACK gives on a clash,
+// and says which.
+TEST_F(AudioEngineJack, TheClientNameIsTheOneJackGave)
+{
+    UseDevices(1, "", "system");
+    jack_status_t status{};
+    jack_client_t* other = jack_client_open("Snarlbox", JackNoStartServer, &status);
+    ASSERT_NE(other, nullptr);
+    AudioEngine& audio = Engine();
+    EXPECT_EQ(audio.ClientName(), "");
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    const std::string given = audio.ClientName();
+    EXPECT_NE(given, "Snarlbox");
+    EXPECT_EQ(given.rfind("Snarlbox", 0), 0u) << given;
+    audio.SetClientName("snarlbox-session-7");
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    EXPECT_EQ(audio.ClientName(), "snarlbox-session-7");
+    EXPECT_EQ(Ports(other, "^snarlbox-session-7:", 0).size(), 4u);
+    EXPECT_TRUE(Ports(other, ("^" + given + ":").c_str(), 0).empty());
+    audio.StopAudioStream();
+    EXPECT_EQ(audio.ClientName(), "");
+    jack_client_close(other);
+}
 
 // Swapping the plug-in while the stream runs waits for the callback to leave
 // the old one, so it may be destroyed at once.
@@ -576,14 +647,17 @@ TEST_F(AudioEngineJack, AudioComesBackAfterEachOfTenServerKills)
     std::vector<double> recovery;
     for (int round = 0; round < 10; ++round) {
         {
+            // The tester goes before the server: a dead client of this
+            // process would be freed by libjack at the next open, under
+            // whoever holds it.
             TestClient tester(44100);
             ASSERT_TRUE(tester.Open()) << round;
             ASSERT_TRUE(tester.ConnectThroughEngine()) << round;
             ASSERT_TRUE(tester.QuarterOfTheInput(40000)) << round;
-            server.Kill();
-            ASSERT_TRUE(WaitFor([&] { return audio.Status().state != AudioState::Running; }, 1000))
-                << "loss not noticed within a second, round " << round;
         }
+        server.Kill();
+        ASSERT_TRUE(WaitFor([&] { return audio.Status().state != AudioState::Running; }, 1000))
+            << "loss not noticed within a second, round " << round;
         EXPECT_NE(audio.Status().state, AudioState::Running);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ASSERT_TRUE(server.Start(44100, 256, name)) << round;
@@ -604,11 +678,8 @@ TEST_F(AudioEngineJack, AudioComesBackAfterEachOfTenServerKills)
     audio.ShutdownAudio();
 }
 
-// RtAudio answers the server's shutdown notice by closing the stream on a
-// thread it never joins, which races every later close and open of a JACK
-// client in the process (crashes at Quit with the server gone) and prints
-// from a thread that close cancels (the process aborts). The engine takes the
-// notice itself: RtAudio never starts that thread, which would say so.
+// A killed server is heard through the client's own shutdown notice: said
+// once, and the dead client is let go at once (no client name is left).
 TEST_F(AudioEngineJack, AKilledServerIsHeardByTheEngineAlone)
 {
     UseDevices(1, "", "system");
@@ -624,33 +695,143 @@ TEST_F(AudioEngineJack, AKilledServerIsHeardByTheEngineAlone)
     EXPECT_TRUE(noticed) << "loss not noticed within a second";
     EXPECT_NE(said.find("the audio server quit or the device went away"), std::string::npos) << said;
     EXPECT_EQ(said.find("shutting down this client"), std::string::npos) << said;
+    EXPECT_EQ(audio.ClientName(), "");
 }
 
-// The server's buffer size wins over the requested one; when it changes, the
-// stream is reopened at the new size, up and down.
-TEST_F(AudioEngineJack, BufferSizeChangesReopenAtTheNewSize)
+// A buffer-size change and a start with the same devices (OK in Preferences)
+// keep the client: connections made by hand stay, and the output is still a
+// quarter of the input in the same cycle.
+TEST_F(AudioEngineJack, BufferSizeChangesAndRestartsKeepHandMadeConnections)
 {
     UseDevices(1, "", "system", "44100", "1024", "32");
     AudioEngine& audio = Engine();
     ASSERT_TRUE(StartWithTheEffect());
     EXPECT_EQ(audio.Status().bufferFrames, 256u);
-    ASSERT_TRUE(Flowing(audio));
 
     for (unsigned int size : {1024u, 64u, 512u}) {
-        TestClient changer;
-        ASSERT_TRUE(changer.Open());
-        const uint32_t changes = audio.Status().change;
+        TestClient tester(44100 * 3);
+        ASSERT_TRUE(tester.Open());
+        ASSERT_TRUE(tester.ConnectThroughEngine());
+        const auto byHand = Connections(tester.client, "Snarlbox:inport 0");
         testing::internal::CaptureStderr();
-        ASSERT_EQ(jack_set_buffer_size(changer.client, size), 0);
-        const bool noticed = WaitFor([&] { return audio.Status().change != changes; }, 1000);
-        ASSERT_TRUE(WaitFor([&] { return audio.Status().bufferFrames == size; }, 5000)) << size;
+        ASSERT_EQ(jack_set_buffer_size(tester.client, size), 0);
+        ASSERT_TRUE(WaitFor([&] { return audio.Status().bufferFrames == size; }, 2000)) << size;
+        // OK in Preferences with the driver unchanged.
+        EXPECT_TRUE(audio.StartAudioFromSettings()) << size;
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(noticed) << size;
-        EXPECT_NE(said.find("audio server changed its buffer size; restarting..."), std::string::npos) << said;
-        ASSERT_TRUE(Flowing(audio)) << size;
-        ASSERT_TRUE(changer.ConnectThroughEngine());
-        EXPECT_TRUE(changer.QuarterOfTheInput(100000)) << size;
+        EXPECT_NE(said.find("the audio server runs at " + std::to_string(size) + " frames now"), std::string::npos)
+            << said;
+        EXPECT_EQ(Connections(tester.client, "Snarlbox:inport 0"), byHand) << size;
+        auto toOutput = Connections(tester.client, "Snarlbox:outport 1");
+        std::sort(toOutput.begin(), toOutput.end());
+        EXPECT_EQ(toOutput, (std::vector<std::string>{"snarlbox-recorder:rec_2", "system:playback_2"})) << size;
+        EXPECT_EQ(audio.Status().state, AudioState::Running);
+        EXPECT_TRUE(tester.QuarterOfTheInput(60000)) << size;
+        EXPECT_EQ(tester.lag, 0u) << size;
     }
+}
+
+// The ports tell JACK what their connections tell them, and the status
+// gives the whole way from the capture ports to the playback ports.
+TEST_F(AudioEngineJack, PortsReportTheLatencyOfTheirConnections)
+{
+    UseDevices(1, "", "system");
+    AudioEngine& audio = Engine();
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    TestClient probe;
+    ASSERT_TRUE(probe.Open());
+    auto range = [&](const char* port, jack_latency_callback_mode_t mode) {
+        jack_latency_range_t r{};
+        jack_port_get_latency_range(jack_port_by_name(probe.client, port), mode, &r);
+        return std::make_pair(static_cast<uint32_t>(r.min), static_cast<uint32_t>(r.max));
+    };
+    const auto capture = range("system:capture_1", JackCaptureLatency);
+    const auto playback = range("system:playback_1", JackPlaybackLatency);
+    ASSERT_GT(capture.second + playback.second, 0u);
+    ASSERT_TRUE(WaitFor([&] { return range("Snarlbox:outport 0", JackCaptureLatency) == capture; }));
+    EXPECT_TRUE(WaitFor([&] { return range("Snarlbox:inport 0", JackPlaybackLatency) == playback; }));
+    EXPECT_TRUE(WaitFor([&] { return audio.Status().latencyFrames == capture.second + playback.second; }, 2000))
+        << audio.Status().latencyFrames;
+    std::printf("latency: capture %u..%u, playback %u..%u frames\n", capture.first, capture.second, playback.first,
+                playback.second);
+}
+
+// A cycle's input comes out in the same cycle, at every period size.
+TEST_F(AudioEngineJack, InputComesOutInTheSameCycle)
+{
+    const std::string name = server.Name();
+    for (int period : {256, 64}) {
+        server.Stop();
+        ASSERT_TRUE(server.Start(44100, period, name));
+        UseDevices(1, "", "system");
+        engine.reset();
+        ASSERT_TRUE(StartWithTheEffect()) << period;
+        TestClient tester(44100 * 2);
+        ASSERT_TRUE(tester.Open());
+        ASSERT_TRUE(tester.ConnectThroughEngine());
+        ASSERT_TRUE(tester.QuarterOfTheInput(40000)) << period;
+        EXPECT_EQ(tester.lag, 0u) << period;
+        std::printf("period %d: lag %zu frames\n", period, tester.lag);
+        Engine().SetAudioPlugin(nullptr);
+        ASSERT_TRUE(Engine().ShutdownAudio());
+    }
+}
+
+// A first start goes to JACK when a server runs, on its "system" device;
+// without a server the settings stay on ALSA.
+TEST_F(AudioEngineJack, FirstStartPrefersARunningJackServer)
+{
+    for (bool serverRuns : {true, false}) {
+        if (!serverRuns) {
+            server.Stop();
+        }
+        AppSettings settings;
+        DefaultSettings(settings);
+        EXPECT_EQ(Engine().PreferJackOnFirstStart(settings), serverRuns);
+        EXPECT_EQ(settings.driverType, serverRuns ? 1 : 0);
+        EXPECT_STREQ(settings.audioOutputDevice, serverRuns ? "system" : "default");
+        EXPECT_STREQ(settings.audioInputDevice, serverRuns ? "system" : "default");
+    }
+}
+
+// A stop that hangs on the server (stopped with SIGSTOP) returns within its
+// bound, and once the server goes on, a later start plays again.
+TEST_F(AudioEngineJack, AStopThatHangsLeavesLaterStartsWorking)
+{
+    UseDevices(1, "", "system");
+    AudioEngine& audio = Engine();
+    ASSERT_TRUE(audio.StartAudioFromSettings());
+    server.Pause();
+    const auto begin = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    audio.StopAudioStream();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+    server.Resume();
+    audio.StartAudioFromSettings();
+    EXPECT_TRUE(Flowing(audio, 10000)) << said;
+}
+
+// While it waits for a device that is not there, the engine looks less and
+// less often and fills no console: the reason once, and little else.
+TEST(AudioEngineAlsa, WaitingForADeviceIsQuiet)
+{
+    UseDevices(0, "hw:Snarlbox-none", "hw:Snarlbox-none");
+    AudioEngine engine;
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(engine.StartAudioFromSettings());
+    for (int poll = 0; poll < 8; ++poll) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        engine.PollAudioStream();
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(engine.Status().state, AudioState::UnknownDevice);
+    const auto lines = std::count(said.begin(), said.end(), '\n');
+    EXPECT_LE(lines, 6) << said;
+    EXPECT_TRUE(engine.ShutdownAudio());
 }
 
 TEST_F(AudioEngineJack, AudioStartsWhenTheServerStartsAfterSnarlbox)

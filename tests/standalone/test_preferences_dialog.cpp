@@ -148,6 +148,33 @@ TEST_F(PreferencesTest, DriverSwitchRefillsAndJackMirrorsTheOutputDevice)
     EXPECT_EQ(host.createCount, 2);
 }
 
+// Under JACK the lists show what the server runs at, whatever the file holds;
+// under ALSA the stored values stay.
+TEST_F(PreferencesTest, JackListsShowTheServersRateAndBufferSize)
+{
+    struct Case {
+        uint16_t driver;
+        uint32_t serverFrames;
+        const char* rate;
+        const char* frames;
+    };
+    const Case cases[] = {
+        {1, 128, "48000", "128"}, // the file holds 44100 and 512
+        {1, 0, "48000", "512"},   // a size the listing did not learn stays
+        {0, 128, "44100", "512"}, // ALSA: the file's values
+    };
+    for (const Case& c : cases) {
+        SetSettingsText(current.sampleRate, "44100");
+        SetSettingsText(current.ioVectorSize, "512");
+        current.driverType = c.driver;
+        SetSettingsText(current.audioOutputDevice, c.driver == 1 ? "system" : "default");
+        host.serverFrames = c.serverFrames;
+        Open();
+        EXPECT_EQ(view.Selected(P::kSampleRate), c.rate) << c.driver << "/" << c.serverFrames;
+        EXPECT_EQ(view.Selected(P::kIoVectorSize), c.frames) << c.driver << "/" << c.serverFrames;
+    }
+}
+
 TEST_F(PreferencesTest, EmptyDeviceListsAndDisjointRatesAreSafe)
 {
     host.devices[1].clear();

@@ -96,6 +96,13 @@ TEST(StatusLine, RunningShowsTheStreamItsLatencyLoadAndXruns)
     next.callbackTicks += 800;
     line.Update(next);
     EXPECT_TRUE(Has(line.Text(), "DSP load 9.4%")) << line.Text();
+
+    // The latency through Snarlbox, and the name JACK gave on a clash.
+    next.audio.latencyFrames = 1536; // 512 capture + 1024 playback at 48 kHz
+    next.audio.clientName = "Snarlbox-01";
+    line.Update(next);
+    EXPECT_TRUE(Has(line.Text(), "JACK (Snarlbox-01) \u00b7 system")) << line.Text();
+    EXPECT_TRUE(Has(line.Text(), "latency 32.0 ms \u00b7 0 xruns")) << line.Text();
 }
 
 TEST(StatusLine, WithoutSoundItSaysWhyAndWhetherItComesBack)
