@@ -20,7 +20,7 @@ snarlbox_install() {
 
 SNARLBOX_BUILD_DEPS=(build-essential cmake pkg-config git
   librtaudio-dev librtmidi-dev libjack-jackd2-dev libasound2-dev libgtk-3-dev libx11-dev libpng-dev zlib1g-dev lv2-dev
-  liblilv-dev libserd-dev libsord-dev fonts-dejavu-core)
+  liblilv-dev libserd-dev libsord-dev libsndfile1-dev liblo-dev fonts-dejavu-core)
 SNARLBOX_TEST_DEPS=(libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   jackd2 xvfb xauth xdotool x11-xkb-utils imagemagick clang libclang-rt-14-dev
   lilv-utils sordi jalv libqt5x11extras5 xsettingsd)

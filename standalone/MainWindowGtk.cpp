@@ -65,7 +65,12 @@ struct MainWindowGtk::Handlers {
     }
     static gboolean Delete(GtkWidget*, GdkEvent*, gpointer data)
     {
-        MainWindowCloseRequested(*static_cast<MainWindowGtk*>(data));
+        auto* self = static_cast<MainWindowGtk*>(data);
+        if (self->closeHides) {
+            self->closeHides();
+            return TRUE;
+        }
+        MainWindowCloseRequested(*self);
         return TRUE;
     }
     static gboolean StatusClicked(GtkWidget*, GdkEventButton* event, gpointer data)
@@ -88,7 +93,9 @@ struct MainWindowGtk::Handlers {
     static void Destroyed(GtkWidget*, gpointer data)
     {
         auto* self = static_cast<MainWindowGtk*>(data);
-        self->soundMenu->KeepLastSound();
+        if (self->keepLastSound) {
+            self->soundMenu->KeepLastSound();
+        }
         self->soundMenu->Forget();
         self->mainWindow = nullptr;
         self->editorArea = nullptr;
@@ -201,7 +208,9 @@ void MainWindowGtk::Create()
 
     gtk_container_add(GTK_CONTAINER(mainWindow), column);
     gtk_widget_show_all(column);
-    soundMenu->LoadLastSound();
+    if (loadLastSound) {
+        soundMenu->LoadLastSound();
+    }
     RefreshStatusLine();
 
     MainWindowInitialised(*this);

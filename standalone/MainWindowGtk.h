@@ -4,6 +4,7 @@
 #include "standalone/StatusLine.h"
 
 #include <memory>
+#include <functional>
 #include <string>
 
 typedef struct _GtkWidget GtkWidget;
@@ -30,6 +31,17 @@ public:
     // Builds the window, opens the editor in it, centres and shows it.
     // UI thread only.
     void Create();
+    // Makes the close box call hide instead of closing the window (under a
+    // session manager, which ends the program itself). UI thread only.
+    void SetCloseHides(std::function<void()> hide) { closeHides = std::move(hide); }
+    // Whether the window loads the last sound when it is made and keeps it
+    // when it goes (both by default). A session keeps its own knobs, and a
+    // sound named on the command line wins over the last one. UI thread only.
+    void SetLastSound(bool load, bool keep)
+    {
+        loadLastSound = load;
+        keepLastSound = keep;
+    }
     // The window, or null once it is destroyed. UI thread only.
     GtkWidget* Window() const { return mainWindow; }
 
@@ -66,5 +78,8 @@ private:
     GtkWidget* statusLabel = nullptr;
     GtkWidget* soundLabel = nullptr;
     StatusLine statusLine;
+    std::function<void()> closeHides;
+    bool loadLastSound = true;
+    bool keepLastSound = true;
     std::unique_ptr<SoundMenuGtk> soundMenu;
 };

@@ -3,6 +3,7 @@
 #include "platform/DebugTrace.h"
 #include "standalone/HostSettings.h"
 #include "standalone/IniFile.h"
+#include "standalone/RunSettings.h"
 
 #include <glib.h>
 
@@ -292,6 +293,11 @@ bool WriteKeys(const char* path, const AppSettings& settings, const SettingsKey*
     } else {
         KeyIntoIni(settings, *only, ini);
     }
+    const std::string serialized = ini.Serialize();
+    if (existing == ReadResult::Ok && serialized == text) {
+        // Nothing to change: the file is left as it is, date included.
+        return true;
+    }
 
     // Through a symbolic link the linked file is replaced, not the link.
     std::string target = path;
@@ -302,7 +308,7 @@ bool WriteKeys(const char* path, const AppSettings& settings, const SettingsKey*
             free(real);
         }
     }
-    if (!ReplaceFile(target, ini.Serialize(), error)) {
+    if (!ReplaceFile(target, serialized, error)) {
         fprintf(stderr, "Snarlbox: settings not saved to %s (%s); the settings stay in memory\n", path,
                 strerror(error));
         return false;
@@ -339,7 +345,7 @@ void WriteSettings()
     if (settingsPath[0] == '\0') {
         return;
     }
-    WriteSettingsFile(settingsPath, currentSettings);
+    WriteSettingsFile(settingsPath, SettingsForFile(currentSettings));
 }
 
 void WriteSetting(const char* section, const char* key)
@@ -347,7 +353,7 @@ void WriteSetting(const char* section, const char* key)
     if (settingsPath[0] == '\0') {
         return;
     }
-    WriteSettingsFileKey(settingsPath, currentSettings, section, key);
+    WriteSettingsFileKey(settingsPath, SettingsForFile(currentSettings), section, key);
 }
 
 void RemoveStaleTemporaryFiles(const char* folder)

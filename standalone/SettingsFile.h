@@ -18,7 +18,8 @@ bool PrepareSettingsFile(const char* appDataFolder = nullptr);
 // read defaults. An unreadable file leaves currentSettings as it is (stderr).
 // UI thread only.
 void ReadSettings();
-// Writes every field of currentSettings to settingsPath, keeping every other
+// Writes every field of currentSettings (SettingsForFile: without the values
+// the command line gave for this run) to settingsPath, keeping every other
 // line of the file, and replaces the file atomically. On failure the old file
 // stays as it was and the settings live on in memory (stderr). UI thread only.
 void WriteSettings();

@@ -14,12 +14,12 @@ SingleInstanceLock::~SingleInstanceLock()
     Release();
 }
 
-bool SingleInstanceLock::Acquire(const char* folder)
+bool SingleInstanceLock::Acquire(const char* folder, const char* name)
 {
     if (fd >= 0) {
         return true;
     }
-    path = std::string(folder != nullptr ? folder : g_get_user_runtime_dir()) + "/Snarlbox.lock";
+    path = std::string(folder != nullptr ? folder : g_get_user_runtime_dir()) + "/" + name + ".lock";
     const int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (file < 0) {
         std::fprintf(stderr, "Snarlbox: cannot open the instance lock %s: %s\n", path.c_str(), std::strerror(errno));
