@@ -1,6 +1,7 @@
 #include "effect/EditorLayout.h"
 
 #include "effect/EditorKnob.h"
+#include "effect/KnobScaleText.h"
 #include "gui/IGraphics.h"
 #include "gui/IKnobMultiControl.h"
 #include "gui/ITextControl.h"
@@ -42,6 +43,9 @@ void BuildDistortionEditor(IGraphics& graphics, IAudioPlugin* plug)
     for (const EditorKnob& knob : kEditorKnobs) {
         const IBitmapStrip strip = graphics.LoadBitmapStrip(knob.imageId, knob.fileName, knob.frameCount);
         auto control = std::make_unique<IKnobMultiControl>(plug, knob.x, knob.y, knob.paramIndex, strip, 0, 4.0);
+        // The readout names the knob as the panel does and counts in its scale's units.
+        control->displayName = knob.label;
+        control->displayValueText = KnobValueText;
         knobs.push_back(control.get());
         graphics.AddControl(std::move(control));
     }

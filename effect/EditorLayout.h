@@ -11,9 +11,9 @@ constexpr int32_t kEditorHeight = 175;
 constexpr int32_t kEditorFrameRate = 25;
 
 // The readout in the dark well at the bottom right of the background: the
-// name of the knob being dragged, turned or pointed at, right-aligned up to
-// kReadoutSplit, and its value from there on. Editor pixels, right and
-// bottom exclusive.
+// label printed under the knob being dragged, turned or pointed at,
+// right-aligned up to kReadoutSplit, and its value in the units of the
+// knob's scale from there on. Editor pixels, right and bottom exclusive.
 constexpr int32_t kReadoutLeft = 372;
 constexpr int32_t kReadoutTop = 150;
 constexpr int32_t kReadoutRight = 626;

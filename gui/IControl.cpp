@@ -111,19 +111,28 @@ void IControl::ShowInDisplays()
         return;
     }
     if (valueDisplay != nullptr) {
-        char text[32];
-        parameter->DisplayText(text, sizeof text);
-        valueDisplay->SetText(text);
+        if (displayValueText != nullptr) {
+            valueDisplay->SetText(displayValueText(*parameter).c_str());
+        } else {
+            char text[32];
+            parameter->DisplayText(text, sizeof text);
+            valueDisplay->SetText(text);
+        }
     }
     if (nameDisplay != nullptr) {
-        nameDisplay->SetText(parameter->name);
+        nameDisplay->SetText(DisplayedName(*parameter));
     }
+}
+
+const char* IControl::DisplayedName(const IParameter& parameter) const
+{
+    return displayName != nullptr ? displayName : parameter.name;
 }
 
 void IControl::ClearDisplays()
 {
     IParameter* parameter = BoundParameter();
-    if (nameDisplay != nullptr && parameter != nullptr && nameDisplay->Text() != parameter->name) {
+    if (nameDisplay != nullptr && parameter != nullptr && nameDisplay->Text() != DisplayedName(*parameter)) {
         return;
     }
     if (valueDisplay != nullptr) {

@@ -8,6 +8,7 @@
 #include "gui/ITextStyle.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class IAudioPlugin;
@@ -41,6 +42,10 @@ public:
     IBlendSpec blend;
     ITextControl* valueDisplay = nullptr;
     ITextControl* nameDisplay = nullptr;
+    // What the linked displays show instead of the parameter's own name and
+    // display text; null shows those. Set by the editor's layout.
+    const char* displayName = nullptr;
+    std::string (*displayValueText)(const IParameter& parameter) = nullptr;
 
     IControl(IAudioPlugin* plug, const IRectangle& rect, int32_t paramIndex, const IBlendSpec& blend);
 
@@ -70,7 +75,8 @@ public:
     // Opens the editor's value prompt for the bound parameter, unless disabled.
     void OpenValueEntry();
     // Gives the linked value and name displays the bound parameter's display
-    // text and name. Nothing without links or parameter.
+    // text and name (or displayValueText and displayName when set). Nothing
+    // without links or parameter.
     void ShowInDisplays();
     // Empties the linked displays, unless they show another control's
     // parameter (the mouse went straight from one knob to the next).
@@ -78,4 +84,8 @@ public:
     // The plug-in's parameter this control is bound to; null when none.
     // UI thread.
     IParameter* BoundParameter() const;
+
+private:
+    // The name the linked name display shows for the parameter. UI thread.
+    const char* DisplayedName(const IParameter& parameter) const;
 };

@@ -2,6 +2,7 @@
 
 #include "gui/EditorWindowLogic.h"
 #include "gui/IGraphicsHeadless.h"
+#include "gui/X11ErrorTrap.h"
 #include "raster/PngDecoder.h"
 #include "raster/RasterSysBitmap.h"
 
@@ -202,6 +203,10 @@ WindowHandle IGraphicsX11::OpenEditorWindow(WindowHandle parent)
         std::fprintf(stderr, "Snarlbox: cannot open the X display \"%s\" for the editor\n", name ? name : "");
         return nullptr;
     }
+    X11ErrorTrap::Watch(display);
+    // A bogus or vanished parent is an X error on our connection: trapped, never the host's.
+    X11ErrorTrap trap(display);
+    const unsigned long errorsBefore = X11ErrorTrap::ErrorsOn(display);
     XWindowAttributes parentAttributes{};
     if (XGetWindowAttributes(display, parentId, &parentAttributes) == 0) {
         std::fputs("Snarlbox: the host's parent window cannot be used for the editor\n", stderr);
@@ -243,7 +248,12 @@ WindowHandle IGraphicsX11::OpenEditorWindow(WindowHandle parent)
     }
     // The first Expose finds the editor drawn, even before the host's first idle call.
     TimerTick();
-    XFlush(display);
+    if (X11ErrorTrap::ErrorsOn(display) != errorsBefore) {
+        // The parent went away while the window was being made in it.
+        std::fputs("Snarlbox: the host's parent window cannot be used for the editor\n", stderr);
+        ReleaseWindow(true);
+        return nullptr;
+    }
     return reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(window));
 }
 
@@ -252,6 +262,7 @@ void IGraphicsX11::CloseEditorWindow()
     if (display == nullptr) {
         return;
     }
+    X11ErrorTrap trap(display);
     // A host that destroyed its parent first destroyed our window too;
     // destroying it again would be an X error, fatal to the host.
     bool destroyed = window == 0;
@@ -317,6 +328,7 @@ bool IGraphicsX11::SetWindowScale(int32_t newScale)
     if (scale == before || window == 0) {
         return scale != before;
     }
+    X11ErrorTrap trap(display);
     XResizeWindow(display, window, static_cast<unsigned>(width * scale), static_cast<unsigned>(height * scale));
     SetSizeHints();
     if (!MakeImage()) {
@@ -346,6 +358,7 @@ void IGraphicsX11::ReleaseWindow(bool destroyWindow)
     parentWindow = 0;
     if (display != nullptr) {
         XCloseDisplay(display);
+        X11ErrorTrap::Unwatch(display);
         display = nullptr;
     }
     pointerDown = false;
@@ -356,6 +369,7 @@ WindowHandle IGraphicsX11::GetEditorWindowHandle() { return reinterpret_cast<Win
 
 bool IGraphicsX11::Idle()
 {
+    X11ErrorTrap trap(display);
     while (display != nullptr && window != 0 && XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
@@ -376,6 +390,7 @@ bool IGraphicsX11::TimerTick()
     if (window == 0 || !GatherDirtyArea(dirty)) {
         return false;
     }
+    X11ErrorTrap trap(display);
     PaintDirtyControls(dirty);
     return true;
 }
@@ -383,6 +398,7 @@ bool IGraphicsX11::TimerTick()
 bool IGraphicsX11::PresentToScreen(const IRectangle& area)
 {
     if (window != 0) {
+        X11ErrorTrap trap(display);
         PutDeviceArea(IRectangle{area.left * scale, area.top * scale, area.right * scale, area.bottom * scale});
         XFlush(display);
     }

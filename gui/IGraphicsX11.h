@@ -27,7 +27,9 @@ public:
 
     // parent: an X11 window id on the display named by $DISPLAY, cast to a
     // pointer. Returns the editor's own window id the same way, or null when
-    // there is no parent or no display (said on standard error).
+    // there is no parent, no display, or the parent is no window (said on
+    // standard error). X errors of the editor's own calls never reach the
+    // host's error handler (X11ErrorTrap).
     WindowHandle OpenEditorWindow(WindowHandle parent) override;
     void CloseEditorWindow() override;
     WindowHandle GetEditorWindowHandle() override;

@@ -176,17 +176,21 @@ void MainWindowGtk::Create()
     gtk_box_pack_start(GTK_BOX(column), menuBar, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(column), editorArea, FALSE, FALSE, 0);
 
-    // The status line: as wide as the editor whatever it says (long texts
-    // end in an ellipsis, the whole text is in the tooltip).
+    // The status line: as wide as the editor whatever it says. A text too
+    // long for one line (a long device name, larger text settings) wraps and
+    // the window grows downwards, so nothing of it is cut; the whole text is
+    // also in the tooltip.
     statusBox = gtk_event_box_new();
     GtkWidget* statusRow = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
     gtk_container_set_border_width(GTK_CONTAINER(statusRow), 3);
     statusLight = gtk_label_new(nullptr);
+    gtk_widget_set_valign(statusLight, GTK_ALIGN_START);
     statusLabel = gtk_label_new(nullptr);
     gtk_label_set_xalign(GTK_LABEL(statusLabel), 0.0f);
-    gtk_label_set_ellipsize(GTK_LABEL(statusLabel), PANGO_ELLIPSIZE_END);
+    gtk_label_set_line_wrap(GTK_LABEL(statusLabel), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(statusLabel), PANGO_WRAP_WORD_CHAR);
+    // Asks for no width of its own: the editor's width decides where it wraps.
     gtk_label_set_max_width_chars(GTK_LABEL(statusLabel), 1);
-    gtk_label_set_single_line_mode(GTK_LABEL(statusLabel), TRUE);
     gtk_box_pack_start(GTK_BOX(statusRow), statusLight, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(statusRow), statusLabel, TRUE, TRUE, 0);
     // The sound's name, at the right end while the knobs hold it.

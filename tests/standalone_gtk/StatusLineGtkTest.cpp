@@ -139,6 +139,49 @@ TEST_F(StatusLineGtk, WhatKeepsAudioOffIsSaid)
     EXPECT_TRUE(StatusSays("48000 Hz \u00b7 256 frames (5.3 ms)")) << Seen();
 }
 
+// Larger text, from GDK_DPI_SCALE or the desktop's text scale (its DPI): the
+// running stream's line, DSP load and xruns at its end, stays whole inside
+// the window, which keeps the editor's width.
+TEST_F(StatusLineGtk, LargerTextNeverCutsTheLine)
+{
+    JackServer server;
+    REQUIRE_SERVICE(server.Start(44100, 512), "jackd with the dummy driver could not be started");
+    ASSERT_TRUE(audioEngine.StartAudioFromSettings());
+    ASSERT_TRUE(StatusSays("DSP load ")) << Seen();
+    GList* rows = gtk_container_get_children(GTK_CONTAINER(window->StatusWidget()));
+    GList* parts = gtk_container_get_children(GTK_CONTAINER(rows->data));
+    GtkWidget* label = GTK_WIDGET(g_list_nth_data(parts, 1)); // after the light
+    g_list_free(parts);
+    g_list_free(rows);
+    GtkSettings* settings = gtk_settings_get_default();
+    gint dpiBefore = 0;
+    g_object_get(settings, "gtk-xft-dpi", &dpiBefore, nullptr);
+    const struct {
+        const char* dpiScale;
+        int dpi;
+    } cases[] = {{"1", 96}, {"2", 96}, {"1", 192}, {"3", 96}};
+    for (const auto& c : cases) {
+        g_setenv("GDK_DPI_SCALE", c.dpiScale, TRUE);
+        g_object_set(settings, "gtk-xft-dpi", c.dpi * 1024, nullptr);
+        Pump(400);
+        PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(label));
+        int width = 0, height = 0, right = 0, bottom = 0;
+        pango_layout_get_pixel_size(layout, &width, &height);
+        GtkAllocation box;
+        gtk_widget_get_allocation(label, &box);
+        gtk_widget_translate_coordinates(label, window->Window(), box.width, box.height, &right, &bottom);
+        GdkWindow* shown = gtk_widget_get_window(window->Window());
+        EXPECT_FALSE(pango_layout_is_ellipsized(layout)) << c.dpiScale << " x " << c.dpi;
+        EXPECT_TRUE(width <= box.width && height <= box.height && right <= gdk_window_get_width(shown) &&
+                    bottom <= gdk_window_get_height(shown))
+            << c.dpiScale << " x " << c.dpi << ": " << width << "x" << height << " in " << box.width << "x"
+            << box.height << ", to " << right << "," << bottom;
+        EXPECT_EQ(gdk_window_get_width(shown), 655) << c.dpiScale << " x " << c.dpi;
+    }
+    g_unsetenv("GDK_DPI_SCALE");
+    g_object_set(settings, "gtk-xft-dpi", dpiBefore, nullptr);
+}
+
 // A click on the status line opens Preferences.
 TEST_F(StatusLineGtk, ClickOpensPreferences)
 {

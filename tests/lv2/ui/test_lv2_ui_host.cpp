@@ -2,7 +2,10 @@
 // display: where it opens, what it shows, what the real pointer does to the
 // ports, several editors at once, and many openings in one process.
 
+#include "gui/IGraphicsX11.h"
+#include "gui/X11ErrorTrap.h"
 #include "lv2/Lv2Interface.h"
+#include "platform/DebugTrace.h"
 #include "tests/lv2/ui/EditorPictures.h"
 #include "tests/lv2/ui/UiHost.h"
 #include "tests/support/RequireService.h"
@@ -13,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -278,6 +282,71 @@ TEST_F(Lv2UiHostTest, AHostThatDestroysItsWindowFirstGetsNoXErrorFromTheEditor)
     }
     XSync(display, False);
     EXPECT_EQ(XErrorCount(), errors);
+}
+
+// X errors of the editor's own calls stay with it, logged at debug level;
+// the host's own still reach the host's handler (here counting; Xlib's
+// default one would end the host).
+TEST_F(Lv2UiHostTest, XErrorsOfTheEditorNeverReachTheHostsHandler)
+{
+    static int traced = 0;
+    SetDebugTraceHook([](const char*) { ++traced; });
+    const Window stale = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, stale);
+    XSync(display, False);
+    auto instantiateIn = [&](Window parent) {
+        LV2_Feature feature{LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
+        const LV2_Feature* features[] = {&feature, nullptr};
+        LV2UI_Widget widget = nullptr;
+        return library->descriptor->instantiate(library->descriptor, Lv2Interface::kPluginUri, SNARLBOX_LV2_BUNDLE,
+                                                nullptr, nullptr, &widget, features);
+    };
+    IGraphicsX11 editor(nullptr, 64, 48, 25);
+    editor.CreateBackingBitmaps();
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        int hostSees;
+        int traces; // debug lines of the editor in this process
+    } cases[] = {
+        {"a bogus parent id", [&] { EXPECT_EQ(instantiateIn(0x1ffffffe), nullptr); }, 0, 0},
+        {"a destroyed parent", [&] { EXPECT_EQ(instantiateIn(stale), nullptr); }, 0, 0},
+        {"a draw after the host destroyed the parent", [&] {
+             const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 99, 99, 0, 0, 0);
+             XSync(display, False);
+             ASSERT_NE(editor.OpenEditorWindow(reinterpret_cast<WindowHandle>(static_cast<uintptr_t>(parent))), nullptr);
+             XDestroyWindow(display, parent);
+             XSync(display, False);
+             editor.PresentToScreen(IRectangle{0, 0, 64, 48});
+             EXPECT_FALSE(editor.Idle());
+             editor.CloseEditorWindow();
+         }, 0, 1},
+        {"the host's error during the editor's calls", [&] {
+             Display* ours = XOpenDisplay(nullptr);
+             X11ErrorTrap::Watch(ours);
+             {
+                 X11ErrorTrap trap(ours);
+                 XMapWindow(display, 0x1ffffffe);
+                 XSync(display, False);
+             }
+             XCloseDisplay(ours);
+             X11ErrorTrap::Unwatch(ours);
+         }, 1, 0},
+    };
+    const int errorsAtStart = XErrorCount();
+    for (const auto& c : cases) {
+        const int errors = XErrorCount();
+        const int tracesBefore = traced;
+        testing::internal::CaptureStderr(); // "the host's parent window cannot be used"
+        c.act();
+        testing::internal::GetCapturedStderr();
+        XSync(display, False);
+        EXPECT_EQ(XErrorCount() - errors, c.hostSees) << c.what;
+        EXPECT_EQ(traced - tracesBefore, c.traces) << c.what;
+    }
+    // The host's own error above was no error of an editor; later tests count from here.
+    XErrorCount() = errorsAtStart;
+    SetDebugTraceHook(nullptr);
 }
 
 TEST_F(Lv2UiHostTest, OpenedAndClosedAHundredTimesResidentMemorySettles)
