@@ -7,6 +7,8 @@
 // record of everything the editor writes. Test thread only.
 
 // Before Xlib, whose macros (None, Bool) would break gtest's headers.
+#include "tests/support/RequireService.h"
+
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -18,10 +20,12 @@
 #include <lv2/urid/urid.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -280,3 +284,33 @@ private:
     LV2_Feature mapFeature{};
     LV2_Feature optionsFeature{};
 };
+
+// The test's own display connection and the editor's library, for the suites
+// that open editors in UiHost.
+class UiDisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        display = OpenTestDisplay();
+        REQUIRE_SERVICE(display != nullptr, "no X display (run under tests/support/with-xvfb.sh)");
+        TolerateXErrors();
+        library = std::make_unique<UiLibrary>();
+        ASSERT_NE(library->descriptor, nullptr) << UiBinary() << ": " << UiLibrary::Error();
+    }
+    void TearDown() override
+    {
+        library.reset();
+        if (display != nullptr) {
+            XCloseDisplay(display);
+        }
+    }
+
+    Display* display = nullptr;
+    std::unique_ptr<UiLibrary> library;
+};
+
+// Runs xdotool with the arguments; true when it succeeded.
+inline bool Xdotool(const std::string& arguments)
+{
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}

@@ -30,39 +30,15 @@ constexpr uint32_t kGainPort = Lv2Interface::kFirstControl + 3;
 constexpr uint32_t kOddPort = Lv2Interface::kFirstControl + 5;
 
 // The test's own display connection and the editor's library.
-class Lv2UiHostTest : public ::testing::Test {
+class Lv2UiHostTest : public UiDisplayTest {
 protected:
-    void SetUp() override
-    {
-        display = OpenTestDisplay();
-        REQUIRE_SERVICE(display != nullptr, "no X display (run under tests/support/with-xvfb.sh)");
-        TolerateXErrors();
-        library = std::make_unique<UiLibrary>();
-        ASSERT_NE(library->descriptor, nullptr) << UiBinary() << ": " << UiLibrary::Error();
-    }
-    void TearDown() override
-    {
-        library.reset();
-        if (display != nullptr) {
-            XCloseDisplay(display);
-        }
-    }
     // What the editor shows once a few ticks have run.
     std::string ShowsLike(UiHost& host, ReferenceEditor& reference, int idleMs = 200)
     {
         host.IdleFor(idleMs);
         return CompareWindow(display, host.EditorWindow(), reference.Screen());
     }
-
-    Display* display = nullptr;
-    std::unique_ptr<UiLibrary> library;
 };
-
-// Runs xdotool with the arguments; true when it succeeded.
-bool Xdotool(const std::string& arguments)
-{
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // In sanitized builds freed memory waits in a quarantine before reuse;
 // emptied first, resident memory counts what is still held.

@@ -19,23 +19,8 @@ namespace {
 constexpr uint32_t kCoarsePort = Lv2Interface::kFirstControl + 0;
 constexpr uint32_t kGainPort = Lv2Interface::kFirstControl + 3;
 
-class Lv2UiScaleTest : public ::testing::Test {
+class Lv2UiScaleTest : public UiDisplayTest {
 protected:
-    void SetUp() override
-    {
-        display = OpenTestDisplay();
-        REQUIRE_SERVICE(display != nullptr, "no X display (run under tests/support/with-xvfb.sh)");
-        TolerateXErrors();
-        library = std::make_unique<UiLibrary>();
-        ASSERT_NE(library->descriptor, nullptr) << UiBinary() << ": " << UiLibrary::Error();
-    }
-    void TearDown() override
-    {
-        library.reset();
-        if (display != nullptr) {
-            XCloseDisplay(display);
-        }
-    }
     std::pair<int, int> WindowSize(Window window)
     {
         XWindowAttributes attributes{};
@@ -45,15 +30,7 @@ protected:
         }
         return {attributes.width, attributes.height};
     }
-
-    Display* display = nullptr;
-    std::unique_ptr<UiLibrary> library;
 };
-
-bool Xdotool(const std::string& arguments)
-{
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 } // namespace
 
