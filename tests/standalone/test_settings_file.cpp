@@ -1,6 +1,7 @@
 #include "platform/DebugTrace.h"
 #include "standalone/HostSettings.h"
 #include "standalone/SettingsFile.h"
+#include "tests/support/FileText.h"
 
 #include <gtest/gtest.h>
 
@@ -25,18 +26,6 @@ const char* const kFirstRunFile = "[audio]\ndriver=0\nindev=default\noutdev=defa
 
 std::string lastTrace;
 void KeepTrace(const char* line) { lastTrace = line; }
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spill(const fs::path& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 bool RecordIsUsable(const AppSettings& s)
 {

@@ -2,6 +2,7 @@
 #include "standalone/ApplySound.h"
 #include "standalone/SoundFiles.h"
 #include "standalone/SoundLibrary.h"
+#include "tests/support/FileText.h"
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -23,18 +24,6 @@ const char* const kPrefixes = "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                               "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                               "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n";
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Spill(const fs::path& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // A preset as a host writes it: <> in its own file, the manifest beside it.
 std::string PresetText(const std::string& plugin, const std::string& ports, const std::string& label = "Found")
