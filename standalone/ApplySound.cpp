@@ -3,28 +3,42 @@
 #include "core/ClampStoredValue.h"
 #include "core/IAudioPlugin.h"
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 
 namespace {
 // Parameter 4 has no knob: sounds neither set nor keep it.
 constexpr int kNoKnob = 4;
+
+int KnobCount(IAudioPlugin& plugin) { return std::min(plugin.ParameterCount(), IAudioPlugin::kParameterCount); }
+
+// Calls take(parameter index, the sound's value made safe) for each knob the
+// sound has a value for, until take returns false; the caller holds the lock.
+template <typename Take>
+void ForEachSoundKnob(IAudioPlugin& plugin, const Sound& sound, Take take)
+{
+    for (int i = 0; i < KnobCount(plugin); ++i) {
+        const double value = sound.values[static_cast<size_t>(i)];
+        if (i == kNoKnob || std::isnan(value)) {
+            continue;
+        }
+        if (!take(i, ClampStoredValue(*plugin.ParameterAt(i), value))) {
+            return;
+        }
+    }
+}
 } // namespace
 
 void ApplySound(IAudioPlugin& plugin, const Sound& sound)
 {
     // One lock for all knobs: no signal vector hears half a sound.
     std::lock_guard<std::recursive_mutex> lock(plugin.pluginLock);
-    const int count = std::min(plugin.ParameterCount(), IAudioPlugin::kParameterCount);
-    for (int i = 0; i < count; ++i) {
-        const double value = sound.values[static_cast<size_t>(i)];
-        if (i == kNoKnob || std::isnan(value)) {
-            continue;
-        }
-        IParameter& parameter = *plugin.ParameterAt(i);
-        parameter.value = ClampStoredValue(parameter, value);
+    ForEachSoundKnob(plugin, sound, [&](int i, double value) {
+        plugin.ParameterAt(i)->value = value;
         plugin.ParameterChanged(i);
-    }
+        return true;
+    });
     plugin.PushParametersToEditor();
 }
 
@@ -33,8 +47,7 @@ Sound CaptureSound(IAudioPlugin& plugin, const std::string& name)
     std::lock_guard<std::recursive_mutex> lock(plugin.pluginLock);
     Sound sound;
     sound.name = name;
-    const int count = std::min(plugin.ParameterCount(), IAudioPlugin::kParameterCount);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < KnobCount(plugin); ++i) {
         sound.values[static_cast<size_t>(i)] = i == kNoKnob ? 0.0 : plugin.ParameterAt(i)->value;
     }
     return sound;
@@ -43,16 +56,10 @@ Sound CaptureSound(IAudioPlugin& plugin, const std::string& name)
 bool KnobsMatchSound(IAudioPlugin& plugin, const Sound& sound)
 {
     std::lock_guard<std::recursive_mutex> lock(plugin.pluginLock);
-    const int count = std::min(plugin.ParameterCount(), IAudioPlugin::kParameterCount);
-    for (int i = 0; i < count; ++i) {
-        const double value = sound.values[static_cast<size_t>(i)];
-        if (i == kNoKnob || std::isnan(value)) {
-            continue;
-        }
-        IParameter& parameter = *plugin.ParameterAt(i);
-        if (parameter.value != ClampStoredValue(parameter, value)) {
-            return false;
-        }
-    }
-    return true;
+    bool all = true;
+    ForEachSoundKnob(plugin, sound, [&](int i, double value) {
+        all = plugin.ParameterAt(i)->value == value;
+        return all;
+    });
+    return all;
 }
