@@ -78,6 +78,8 @@ public:
 
 private:
     static int Process(jack_nframes_t frames, void* self);
+    // The cycle itself, inside Process's count. Process thread; real-time safe.
+    void RunCycle(jack_nframes_t frames);
     static void Latency(jack_latency_callback_mode_t mode, void* self);
     void Route(const AudioRoute& route, bool connect);
     void CloseClient();
@@ -104,4 +106,8 @@ private:
     std::atomic<bool> xrun{false};
     std::atomic<uint32_t> bufferFrames{0};
     std::atomic<uint32_t> cycles{0};
+    // Non-zero while the process callback runs; the close waits it out, as
+    // libjack may let go of a client whose server died with its thread still
+    // on the way out of a cycle.
+    std::atomic<uint32_t> insideProcess{0};
 };
