@@ -273,15 +273,17 @@ void JackBackEnd::CloseClient()
     if (active && !Lost()) {
         jack_deactivate(client);
     }
+    // libjack cancels its process thread at the close wherever it is: after
+    // a server died mid-cycle, that would be inside our callback (a held
+    // plug-in lock, a terminate). No cycle starts once the server is gone or
+    // the client is inactive, so the one under way is waited out first.
+    WaitForCallbackToLeave();
     // Also after a shutdown notice: libjack expects the close, and nothing
     // else of JACK is opened in the process before it.
     jack_client_close(client);
     // The callback's last reads of the ports and the engine happen before
     // anything here lets them go.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (insideProcess.load(std::memory_order_acquire) != 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    WaitForCallbackToLeave();
     if (midi != nullptr) {
         midi->Unregister();
     }
@@ -292,6 +294,14 @@ void JackBackEnd::CloseClient()
     std::fill(std::begin(ports), std::end(ports), nullptr);
     process = nullptr;
     user = nullptr;
+}
+
+void JackBackEnd::WaitForCallbackToLeave()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (insideProcess.load(std::memory_order_acquire) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 uint32_t JackBackEnd::SampleRate()

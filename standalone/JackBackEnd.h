@@ -83,6 +83,8 @@ private:
     static void Latency(jack_latency_callback_mode_t mode, void* self);
     void Route(const AudioRoute& route, bool connect);
     void CloseClient();
+    // Waits (at most a second) until no process callback is inside. Control thread.
+    void WaitForCallbackToLeave();
 
     std::string requestedName;
     JackMidiPorts* midi;
@@ -107,7 +109,6 @@ private:
     std::atomic<uint32_t> bufferFrames{0};
     std::atomic<uint32_t> cycles{0};
     // Non-zero while the process callback runs; the close waits it out, as
-    // libjack may let go of a client whose server died with its thread still
-    // on the way out of a cycle.
+    // libjack cancels its thread at the close wherever it is.
     std::atomic<uint32_t> insideProcess{0};
 };
