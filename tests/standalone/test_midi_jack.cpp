@@ -55,9 +55,8 @@ class TestMidiClient {
 public:
     bool Open()
     {
-        jack_status_t status{};
-        client = jack_client_open("snarlbox-midi-test", JackNoStartServer, &status);
-        sink = jack_client_open("snarlbox-midi-sink", JackNoStartServer, &status);
+        client = OpenClient("snarlbox-midi-test");
+        sink = OpenClient("snarlbox-midi-sink");
         if (client == nullptr || sink == nullptr) {
             return false;
         }
@@ -161,6 +160,20 @@ public:
     }
 
 private:
+    // A server just started, or busy with another client's close, may turn
+    // an open away for a moment on a loaded machine: asked again for up to 3 s.
+    static jack_client_t* OpenClient(const char* name)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        for (;;) {
+            jack_status_t status{};
+            jack_client_t* opened = jack_client_open(name, JackNoStartServer, &status);
+            if (opened != nullptr || std::chrono::steady_clock::now() > deadline) {
+                return opened;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
     size_t ReceivedCount()
     {
         std::lock_guard<std::mutex> lock(mutex);
