@@ -22,12 +22,19 @@ constexpr auto kStartWait = 4s;
 constexpr auto kListWait = 2s;
 constexpr auto kStopWait = 1000ms;
 constexpr auto kQuitWaitAfterSlowStop = 300ms;
+constexpr auto kQuitWaitAtExit = 10000ms;
 
 } // namespace
 
 AudioEngine::AudioEngine() = default;
 
-AudioEngine::~AudioEngine() { ShutdownAudio(); }
+AudioEngine::~AudioEngine()
+{
+    // Reached with the thread still running only when the exit skipped
+    // ShutdownAudio: the members go right after, so the control thread gets
+    // longer to let go of the library than at Quit.
+    EndControlThread(kQuitWaitAtExit);
+}
 
 void AudioEngine::SetAudioPlugin(IAudioPlugin* plugin)
 {
@@ -258,12 +265,14 @@ void AudioEngine::StopAudioStream()
     }
 }
 
-bool AudioEngine::ShutdownAudio()
+bool AudioEngine::ShutdownAudio() { return EndControlThread(slowToAnswer ? kQuitWaitAfterSlowStop : kStopWait); }
+
+bool AudioEngine::EndControlThread(std::chrono::milliseconds wait)
 {
     if (controlThread.joinable()) {
         Job job;
         job.request = Request::Quit;
-        if (Ask(job, slowToAnswer ? kQuitWaitAfterSlowStop : kStopWait)) {
+        if (Ask(job, wait)) {
             controlThread.join();
         } else {
             // Never wait on a server that hangs: the thread is left to it.

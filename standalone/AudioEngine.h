@@ -43,7 +43,8 @@ public:
 
     // UI thread only.
     AudioEngine();
-    // UI thread only: ShutdownAudio if it has not run yet.
+    // UI thread only: ends the control thread if ShutdownAudio has not,
+    // waiting up to 10 s for it to let go of the audio library.
     ~AudioEngine();
     AudioEngine(const AudioEngine&) = delete;
     AudioEngine& operator=(const AudioEngine&) = delete;
@@ -170,6 +171,9 @@ private:
     };
 
     void EnsureControlThread();
+    // Asks the control thread to quit and joins it, or leaves it behind
+    // (detached) when it does not answer within wait. UI thread only.
+    bool EndControlThread(std::chrono::milliseconds wait);
     // Queues a job and waits up to timeout for it to be done; false on timeout.
     bool Ask(Job job, std::chrono::milliseconds timeout, bool* started = nullptr);
     void ControlLoop();

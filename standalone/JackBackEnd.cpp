@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -271,9 +273,17 @@ void JackBackEnd::CloseClient()
     if (active && !Lost()) {
         jack_deactivate(client);
     }
+    // libjack cancels its process thread at the close wherever it is: after
+    // a server died mid-cycle, that would be inside our callback (a held
+    // plug-in lock, a terminate). No cycle starts once the server is gone or
+    // the client is inactive, so the one under way is waited out first.
+    WaitForCallbackToLeave();
     // Also after a shutdown notice: libjack expects the close, and nothing
     // else of JACK is opened in the process before it.
     jack_client_close(client);
+    // The callback's last reads of the ports and the engine happen before
+    // anything here lets them go.
+    WaitForCallbackToLeave();
     if (midi != nullptr) {
         midi->Unregister();
     }
@@ -284,6 +294,14 @@ void JackBackEnd::CloseClient()
     std::fill(std::begin(ports), std::end(ports), nullptr);
     process = nullptr;
     user = nullptr;
+}
+
+void JackBackEnd::WaitForCallbackToLeave()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (insideProcess.load(std::memory_order_acquire) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 uint32_t JackBackEnd::SampleRate()
@@ -313,43 +331,50 @@ std::string JackBackEnd::ClientName() const
 int JackBackEnd::Process(jack_nframes_t frames, void* arg)
 {
     auto* self = static_cast<JackBackEnd*>(arg);
-    self->cycles.fetch_add(1, std::memory_order_relaxed);
-    if (self->midi != nullptr) {
-        self->midi->BeginCycle(frames);
+    self->insideProcess.fetch_add(1, std::memory_order_acquire);
+    self->RunCycle(frames);
+    self->insideProcess.fetch_sub(1, std::memory_order_release);
+    return 0;
+}
+
+void JackBackEnd::RunCycle(jack_nframes_t frames)
+{
+    cycles.fetch_add(1, std::memory_order_relaxed);
+    if (midi != nullptr) {
+        midi->BeginCycle(frames);
     }
-    if (!self->audioReady.load(std::memory_order_acquire)) {
+    if (!audioReady.load(std::memory_order_acquire)) {
         // MIDI only.
-        if (self->midi != nullptr) {
-            self->midi->DeliverInput();
-            self->midi->EndCycle();
+        if (midi != nullptr) {
+            midi->DeliverInput();
+            midi->EndCycle();
         }
-        return 0;
+        return;
     }
     float* in[2];
     float* out[2];
     for (int c = 0; c < 2; ++c) {
-        in[c] = static_cast<float*>(jack_port_get_buffer(self->ports[c], frames));
-        out[c] = static_cast<float*>(jack_port_get_buffer(self->ports[2 + c], frames));
+        in[c] = static_cast<float*>(jack_port_get_buffer(ports[c], frames));
+        out[c] = static_cast<float*>(jack_port_get_buffer(ports[2 + c], frames));
     }
-    if (self->process == nullptr || frames > kMaxFrames) {
+    if (process == nullptr || frames > kMaxFrames) {
         for (int c = 0; c < 2; ++c) {
             std::fill(out[c], out[c] + frames, 0.0f);
         }
-        if (self->midi != nullptr) {
-            self->midi->EndCycle();
+        if (midi != nullptr) {
+            midi->EndCycle();
         }
-        return 0;
+        return;
     }
     // MIDI of this cycle reaches the plug-in before its audio.
-    if (self->midi != nullptr) {
-        self->midi->DeliverInput();
+    if (midi != nullptr) {
+        midi->DeliverInput();
     }
-    ProcessFloatCycle(in, out, frames, self->inBuffer.get(), self->outBuffer.get(), self->process, self->user,
-                      self->xrun.exchange(false, std::memory_order_relaxed));
-    if (self->midi != nullptr) {
-        self->midi->EndCycle();
+    ProcessFloatCycle(in, out, frames, inBuffer.get(), outBuffer.get(), process, user,
+                      xrun.exchange(false, std::memory_order_relaxed));
+    if (midi != nullptr) {
+        midi->EndCycle();
     }
-    return 0;
 }
 
 void JackBackEnd::Latency(jack_latency_callback_mode_t mode, void* arg)

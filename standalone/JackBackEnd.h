@@ -78,9 +78,13 @@ public:
 
 private:
     static int Process(jack_nframes_t frames, void* self);
+    // The cycle itself, inside Process's count. Process thread; real-time safe.
+    void RunCycle(jack_nframes_t frames);
     static void Latency(jack_latency_callback_mode_t mode, void* self);
     void Route(const AudioRoute& route, bool connect);
     void CloseClient();
+    // Waits (at most a second) until no process callback is inside. Control thread.
+    void WaitForCallbackToLeave();
 
     std::string requestedName;
     JackMidiPorts* midi;
@@ -104,4 +108,7 @@ private:
     std::atomic<bool> xrun{false};
     std::atomic<uint32_t> bufferFrames{0};
     std::atomic<uint32_t> cycles{0};
+    // Non-zero while the process callback runs; the close waits it out, as
+    // libjack cancels its thread at the close wherever it is.
+    std::atomic<uint32_t> insideProcess{0};
 };

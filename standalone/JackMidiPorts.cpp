@@ -68,6 +68,7 @@ bool JackMidiPorts::Connect(jack_client_t* client, bool input, bool connect)
     }
     const int result = jack_port_by_name(client, other.c_str()) != nullptr ? jack_connect(client, source, sink) : -1;
     const bool done = result == 0 || result == EEXIST;
+    connectedAt[input ? 0 : 1] = cycles.load(std::memory_order_relaxed);
     connected.store(done, std::memory_order_relaxed);
     return done;
 }
@@ -109,7 +110,9 @@ void JackMidiPorts::Refresh(jack_client_t* client)
             // JACK may refuse a connection just after the client's activation:
             // tried again at the next look until it holds.
             seen = Connect(client, input, true);
-        } else {
+        } else if (cycles.load(std::memory_order_relaxed) - connectedAt[input ? 0 : 1] >= 2) {
+            // The server shows a new connection from its next full cycle on;
+            // until then the one just made holds.
             connected.store(jack_port_connected_to(own, other.c_str()) != 0, std::memory_order_relaxed);
         }
     }
@@ -118,6 +121,7 @@ void JackMidiPorts::Refresh(jack_client_t* client)
 void JackMidiPorts::BeginCycle(jack_nframes_t frames)
 {
     cycleFrames = frames;
+    cycles.fetch_add(1, std::memory_order_relaxed);
     if (!Registered()) {
         return;
     }

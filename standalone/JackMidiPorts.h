@@ -69,6 +69,7 @@ private:
     std::string chosenInput;
     std::string chosenOutput;
     bool peerSeen[2] = {false, false};  // the chosen input / output port was there at the last look
+    uint32_t connectedAt[2] = {0, 0};   // cycles when the input / output connection was made
     std::atomic<bool> registered{false};
     std::atomic<bool> inputConnected{false};
     std::atomic<bool> outputConnected{false};
@@ -82,4 +83,6 @@ private:
     jack_ringbuffer_t* queue = nullptr;
     std::atomic_flag queueBusy = ATOMIC_FLAG_INIT;
     std::atomic<uint32_t> dropped{0};
+    // Cycles run; written by the process thread, read by the control thread.
+    std::atomic<uint32_t> cycles{0};
 };
