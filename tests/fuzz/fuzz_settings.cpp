@@ -87,13 +87,13 @@ std::string LowerTrimmed(std::string_view text)
     return out;
 }
 
-// A line the writer may add or rewrite: a header of the two settings
-// sections, or a line whose name before '=' is one of the fifteen keys
+// A line the writer may add or rewrite: a header of the three settings
+// sections, or a line whose name before '=' is one of the sixteen keys
 // (wherever it stands, which only makes the check more lenient).
 bool SettingsLine(std::string_view line)
 {
     const std::string whole = LowerTrimmed(line);
-    if (whole == "[audio]" || whole == "[midi]") {
+    if (whole == "[audio]" || whole == "[midi]" || whole == "[sound]") {
         return true;
     }
     const size_t equals = line.find('=');
@@ -101,7 +101,8 @@ bool SettingsLine(std::string_view line)
         return false;
     }
     static const char* const keys[] = {"driver", "indev", "outdev", "in1",  "in2",   "out1",   "out2",
-                                       "monoinput", "iovs", "sigvs", "sr", "inchan", "outchan"};
+                                       "monoinput", "iovs", "sigvs", "sr", "inchan", "outchan",
+                                       "startwithlast"};
     const std::string name = LowerTrimmed(line.substr(0, equals));
     for (const char* key : keys) {
         if (name == key) {
