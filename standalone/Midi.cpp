@@ -311,18 +311,26 @@ int FindMidiOutputPort(const char* name)
     return -1;
 }
 
+// Under JACK MIDI: takes the chosen port of one direction (a name missing
+// from the settings becomes "off") and connects it, or waits for it.
+static bool ChooseJackPort(const char* name, char (&setting)[kSettingsTextSize], const char* none, const char* key, const char* direction,
+                    std::string& jackName, const MidiPortState& state)
+{
+    const std::string chosen = name;
+    const bool missing = ReplaceMissingKeyDefault(chosen.c_str(), setting, none, key);
+    jackName = missing ? "off" : chosen;
+    const MidiPortState before = state;
+    ChooseJackPorts();
+    if (state == MidiPortState::Absent && before != MidiPortState::Absent) {
+        SayOnStderr(std::string("MIDI ") + direction + " port \"" + chosen + "\" is not there; it opens when it appears");
+    }
+    return state != MidiPortState::NoMidi;
+}
+
 bool OpenMidiInputByName(const char* name)
 {
     if (jackBackEnd) {
-        const std::string chosen = name;
-        const bool missing = ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiInputDevice, "no input", "indev");
-        jackInput = missing ? "off" : chosen;
-        const MidiPortState before = inputState;
-        ChooseJackPorts();
-        if (inputState == MidiPortState::Absent && before != MidiPortState::Absent) {
-            SayOnStderr("MIDI input port \"" + chosen + "\" is not there; it opens when it appears");
-        }
-        return inputState != MidiPortState::NoMidi;
+        return ChooseJackPort(name, currentSettings.midiInputDevice, "no input", "indev", "input", jackInput, inputState);
     }
     if (!midiInput) {
         inputState = MidiPortState::NoMidi;
@@ -356,15 +364,8 @@ bool OpenMidiInputByName(const char* name)
 bool OpenMidiOutputByName(const char* name)
 {
     if (jackBackEnd) {
-        const std::string chosen = name;
-        const bool missing = ReplaceMissingKeyDefault(chosen.c_str(), currentSettings.midiOutputDevice, "no output", "outdev");
-        jackOutput = missing ? "off" : chosen;
-        const MidiPortState before = outputState;
-        ChooseJackPorts();
-        if (outputState == MidiPortState::Absent && before != MidiPortState::Absent) {
-            SayOnStderr("MIDI output port \"" + chosen + "\" is not there; it opens when it appears");
-        }
-        return outputState != MidiPortState::NoMidi;
+        return ChooseJackPort(name, currentSettings.midiOutputDevice, "no output", "outdev", "output", jackOutput,
+                              outputState);
     }
     if (!midiOutput || !midiOutput->HasBackEnd()) {
         outputState = MidiPortState::NoMidi;
