@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +56,7 @@ bool JackBackEnd::ConnectClient()
         return false;
     }
     gone.store(false, std::memory_order_release);
+    noticeThread.store(0, std::memory_order_relaxed);
     xrun.store(false, std::memory_order_relaxed);
     bufferFrames.store(jack_get_buffer_size(client), std::memory_order_relaxed);
     jack_on_info_shutdown(
@@ -62,6 +65,7 @@ bool JackBackEnd::ConnectClient()
             // libjack's thread: the flag and a wake-up; the owner closes the
             // client before anything else of JACK is opened in the process.
             auto* end = static_cast<JackBackEnd*>(self);
+            end->noticeThread.store(static_cast<int>(syscall(SYS_gettid)), std::memory_order_relaxed);
             end->gone.store(true, std::memory_order_release);
             if (end->lostNotice != nullptr) {
                 end->lostNotice(end->lostNoticeUser);
@@ -273,6 +277,9 @@ void JackBackEnd::CloseClient()
     if (active && !Lost()) {
         jack_deactivate(client);
     }
+    if (Lost()) {
+        WaitForNoticeThreadToEnd();
+    }
     // libjack cancels its process thread at the close wherever it is: after
     // a server died mid-cycle, that would be inside our callback (a held
     // plug-in lock, a terminate). No cycle starts once the server is gone or
@@ -300,6 +307,27 @@ void JackBackEnd::WaitForCallbackToLeave()
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (insideProcess.load(std::memory_order_acquire) != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void JackBackEnd::WaitForNoticeThreadToEnd()
+{
+    // A server that quits in order still sends its last notices after the
+    // shutdown one. The close cancels libjack's thread wherever it is, and
+    // inside a notice that leaves a lock of libjack's held for ever: this
+    // close and every later open in the process would hang. The thread ends
+    // by itself once the server's socket closes.
+    const int thread = noticeThread.load(std::memory_order_relaxed);
+    if (thread == 0 || thread == static_cast<int>(syscall(SYS_gettid))) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (syscall(SYS_tgkill, getpid(), thread, 0) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            DebugTrace("JACK: the thread that told of the shutdown still runs; closing the client anyway\n");
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }

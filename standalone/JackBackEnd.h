@@ -85,6 +85,9 @@ private:
     void CloseClient();
     // Waits (at most a second) until no process callback is inside. Control thread.
     void WaitForCallbackToLeave();
+    // After a shutdown notice: waits (at most five seconds) until libjack's
+    // thread that delivered it has ended. Control thread.
+    void WaitForNoticeThreadToEnd();
 
     std::string requestedName;
     JackMidiPorts* midi;
@@ -100,6 +103,9 @@ private:
     std::unique_ptr<double[]> outBuffer;
     // Written by libjack's threads.
     std::atomic<bool> gone{false};
+    // The kernel thread id of libjack's thread that delivered the shutdown
+    // notice; 0 before one came.
+    std::atomic<int> noticeThread{0};
     void (*lostNotice)(void*) = nullptr;
     void* lostNoticeUser = nullptr;
     // Set once the audio ports, process and user are in place (control
