@@ -4,6 +4,7 @@
 // constant level and keeps what comes back. Test thread only.
 
 #include "tests/lv2/Lv2TestSupport.h"
+#include "tests/support/WaitFor.h"
 
 #include <jack/jack.h>
 
@@ -21,18 +22,6 @@
 #include <utility>
 
 inline constexpr jack_nframes_t kPeriod = 256;
-
-inline bool WaitFor(const std::function<bool()>& condition, int milliseconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
 
 // A JACK client that feeds a constant level per channel into the plug-in and
 // keeps one whole cycle of what comes back whenever asked to.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "tests/support/RequireService.h"
+#include "tests/support/WaitFor.h"
 
 #include <gtest/gtest.h>
 #include <jack/jack.h>
@@ -29,19 +30,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Checks done every 20 ms until it holds or milliseconds have passed on the
-// clock (a check that takes a while, such as a screenshot, counts too).
-bool WaitFor(const std::function<bool()>& done, int milliseconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (done()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
 
 std::string ReadFile(const fs::path& path)
 {

@@ -1,4 +1,5 @@
 #include "tests/support/RequireService.h"
+#include "tests/support/WaitFor.h"
 #include "JackServer.h"
 #include "RecordingPlugin.h"
 
@@ -51,18 +52,6 @@ void UseDevices(int driverType, const char* input, const char* output, const cha
 }
 
 uint32_t Callbacks(const AudioEngine& engine) { return engine.CallbackTicks(); }
-
-template <typename Condition> bool WaitFor(Condition condition, int milliseconds = 5000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 std::vector<std::string> Connections(jack_client_t* client, const std::string& port)
 {

@@ -2,6 +2,7 @@
 // the server's last notices still arrive after the shutdown notice, and the
 // close that follows at once must never hang inside libjack.
 #include "tests/support/RequireService.h"
+#include "tests/support/WaitFor.h"
 #include "JackServer.h"
 
 #include "standalone/JackBackEnd.h"
@@ -20,18 +21,6 @@ namespace {
 void Silence(void*, double* output, const double*, uint32_t frames, bool)
 {
     std::fill(output, output + 2 * static_cast<size_t>(frames), 0.0);
-}
-
-template <typename Condition> bool WaitFor(Condition condition, int milliseconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
 }
 
 // A close that hangs holds a lock of libjack's for ever: nothing in the
