@@ -76,7 +76,7 @@ TEST_F(CommandLineTest, HeadlessRunPlaysUntilSigtermAndLeavesTheSettingsAlone)
     WriteSettings(settings);
     const auto written = fs::last_write_time(SettingsFile());
     Program program(home, {"--no-gui", "--driver=jack", "--output-device=system", "--jack-name=Headless"},
-                    {"DISPLAY=", "WAYLAND_DISPLAY="});
+                    {"DISPLAY=", "WAYLAND_DISPLAY=", TimedQuitSanitizerOptions()});
     program.Start(-1, home / "stderr.txt");
     DcClient tester;
     tester.programClient = "^Headless";

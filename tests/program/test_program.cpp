@@ -295,15 +295,7 @@ TEST_F(ProgramTest, QuitEndsWithinTwoSecondsInEveryStreamState)
         if (withServer) {
             ASSERT_TRUE(tester.Open(0.5f));
         }
-        // Under AddressSanitizer the suite's full stack on every allocation
-        // alone makes GTK's teardown take about two seconds; the bound is for
-        // the program, so this run unwinds the fast way. Fast stacks miss the
-        // library frames the leak suppressions name: the leak check is left
-        // to the other program tests.
-        const char* sanitizer = std::getenv("ASAN_OPTIONS");
-        Program program(home, {},
-                        {"ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") +
-                         ":fast_unwind_on_malloc=1:detect_leaks=0"});
+        Program program(home, {}, {TimedQuitSanitizerOptions()});
         program.Start(-1, home / "stderr.txt");
         ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000)) << state;
         if (withServer) {
@@ -365,7 +357,7 @@ TEST_F(ProgramTest, StartedBeforeTheServerPlaysWhenItComes)
     // The program learns the server's name from its environment, as from a session.
     const std::string name = "snarlbox-test-" + std::to_string(getpid()) + "-late";
     setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
-    Program program(home);
+    Program program(home, {}, {TimedQuitSanitizerOptions()});
     program.Start(-1, home / "stderr.txt");
     ASSERT_TRUE(WaitFor([&] { return !WindowId().empty(); }, 20000));
     ASSERT_TRUE(WaitFor([&] { return ReadFile(home / "stderr.txt").find("JACK server is not running") !=
@@ -438,7 +430,7 @@ TEST_F(ProgramTest, UnreadStandardOutputNeverStopsAudioOrQuit)
     fcntl(pipeFds[1], F_SETFL, flags);
     DcClient tester;
     ASSERT_TRUE(tester.Open(0.5f));
-    Program program(home);
+    Program program(home, {}, {TimedQuitSanitizerOptions()});
     program.Start(pipeFds[1], home / "stderr.txt");
     close(pipeFds[1]);
     ASSERT_TRUE(tester.Connect());

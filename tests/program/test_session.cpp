@@ -45,7 +45,7 @@ TEST_F(SessionTest, FreshFolderSavesTheSessionAndTheWindowShowsAndHidesOnRequest
     // A new client starts from the user's own devices, and leaves their file alone.
     WriteSettings(kJackSettings);
     const auto written = fs::last_write_time(SettingsFile());
-    Program program(home, {}, {"NSM_URL=" + nsm.Url()});
+    Program program(home, {}, {"NSM_URL=" + nsm.Url(), TimedQuitSanitizerOptions()});
     const NsmTestServer::Message reply = Join(program, folder, "Snarlbox.nFRESH");
     ASSERT_EQ(reply.strings.at(0), "/nsm/client/open");
     NsmTestServer::Message message;
