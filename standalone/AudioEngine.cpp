@@ -56,10 +56,7 @@ bool AudioEngine::CreateAudioApi()
 
 void AudioEngine::ProbeAudioDevices()
 {
-    Job job;
-    job.request = Request::List;
-    job.settings = currentSettings;
-    if (!controlThreadStuck && Ask(job, kListWait)) {
+    if (AskForListing(currentSettings, currentSettings.driverType == 1)) {
         std::lock_guard<std::mutex> lock(mutex);
         listedServer = listing.server;
         listedDevices = listing.devices;
@@ -121,11 +118,7 @@ AudioDevice AudioEngine::DeviceAt(uint32_t id) const
 
 bool AudioEngine::PreferJackOnFirstStart(AppSettings& settings)
 {
-    Job job;
-    job.request = Request::List;
-    job.settings = settings;
-    job.settings.driverType = 1;
-    if (controlThreadStuck || !Ask(job, kListWait)) {
+    if (!AskForListing(settings, true)) {
         return false;
     }
     std::string device;
@@ -169,11 +162,7 @@ void AudioEngine::EnableJackMidi(JackMidiPorts::ReceiveFunction receive)
 
 bool AudioEngine::ListJackMidiPorts()
 {
-    Job job;
-    job.request = Request::List;
-    job.settings = currentSettings;
-    job.settings.driverType = 1;
-    if (controlThreadStuck || !Ask(job, kListWait)) {
+    if (!AskForListing(currentSettings, true)) {
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex);
@@ -221,6 +210,20 @@ bool AudioEngine::Ask(Job job, std::chrono::milliseconds timeout, bool* started)
         *started = done && lastStartResult;
     }
     return done;
+}
+
+bool AudioEngine::AskForListing(const AppSettings& settings, bool jack)
+{
+    if (controlThreadStuck) {
+        return false;
+    }
+    Job job;
+    job.request = Request::List;
+    job.settings = settings;
+    if (jack) {
+        job.settings.driverType = 1;
+    }
+    return Ask(job, kListWait);
 }
 
 bool AudioEngine::StartAudioFromSettings()

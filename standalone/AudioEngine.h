@@ -154,7 +154,7 @@ public:
     static void ProcessBuffer(void* user, double* output, const double* input, uint32_t frames, bool xrun);
 
 private:
-    enum class Request : uint8_t { Start, Stop, List, MidiList, Midi, Quit };
+    enum class Request : uint8_t { Start, Stop, List, Midi, Quit };
     struct Job {
         Request request = Request::Stop;
         AppSettings settings;
@@ -176,6 +176,9 @@ private:
     bool EndControlThread(std::chrono::milliseconds wait);
     // Queues a job and waits up to timeout for it to be done; false on timeout.
     bool Ask(Job job, std::chrono::milliseconds timeout, bool* started = nullptr);
+    // Has the control thread list the devices of the settings' driver (JACK
+    // when jack) into listing; false when it is stuck or does not answer.
+    bool AskForListing(const AppSettings& settings, bool jack);
     void ControlLoop();
     // The back end for the driver type, made when first needed; a stream on
     // the other one is ended.
@@ -183,6 +186,8 @@ private:
     // The JACK back end, made when first needed (a new client name closes
     // the old client).
     JackBackEnd& Jack();
+    // The ALSA back end, made when first needed.
+    RtAudioBackEnd& Alsa();
     // Keeps the JACK client running for MIDI over JACK while no audio
     // stream runs on it; the client when it runs. An absent server is asked
     // again after a pause, at once when the user asked (asked).

@@ -74,16 +74,17 @@ IAudioBackEnd& AudioEngine::BackEnd(bool jack)
     if (backEnd != nullptr && backEndIsJack != jack) {
         EndStream();
     }
-    if (jack) {
-        backEnd = &Jack();
-    } else {
-        if (!alsaEnd) {
-            alsaEnd = std::make_unique<RtAudioBackEnd>();
-        }
-        backEnd = alsaEnd.get();
-    }
+    backEnd = jack ? static_cast<IAudioBackEnd*>(&Jack()) : &Alsa();
     backEndIsJack = jack;
     return *backEnd;
+}
+
+RtAudioBackEnd& AudioEngine::Alsa()
+{
+    if (!alsaEnd) {
+        alsaEnd = std::make_unique<RtAudioBackEnd>();
+    }
+    return *alsaEnd;
 }
 
 JackBackEnd* AudioEngine::KeepMidiClient(bool asked)
@@ -158,13 +159,6 @@ void AudioEngine::ControlLoop()
         case Request::List:
             ListOnControlThread(job.settings.driverType == 1, &found);
             break;
-        case Request::MidiList:
-            if (JackBackEnd* jack = KeepMidiClient(true)) {
-                found.server.present = true;
-                found.midiSources = jack->OtherPorts(JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput);
-                found.midiDestinations = jack->OtherPorts(JACK_DEFAULT_MIDI_TYPE, JackPortIsInput);
-            }
-            break;
         case Request::Midi:
             if (jackMidi) {
                 JackBackEnd* jack = KeepMidiClient(true);
@@ -174,7 +168,7 @@ void AudioEngine::ControlLoop()
         }
         {
             std::lock_guard<std::mutex> lock(mutex);
-            if (job.request == Request::List || job.request == Request::MidiList) {
+            if (job.request == Request::List) {
                 listing = std::move(found);
             }
             lastStartResult = started;
@@ -194,15 +188,7 @@ void AudioEngine::ListOnControlThread(bool jack, Listing* found)
 {
     // Each driver type has its own back end: a running stream of the other
     // type is not disturbed.
-    IAudioBackEnd* end = nullptr;
-    if (jack) {
-        end = &Jack();
-    } else {
-        if (!alsaEnd) {
-            alsaEnd = std::make_unique<RtAudioBackEnd>();
-        }
-        end = alsaEnd.get();
-    }
+    IAudioBackEnd* end = jack ? static_cast<IAudioBackEnd*>(&Jack()) : &Alsa();
     found->server = end->LookAtServer();
     if (found->server.present) {
         bool failed = false;

@@ -188,12 +188,9 @@ bool JackBackEnd::Start(std::string* error)
         *error = "no JACK client is open";
         return false;
     }
-    if (!active) {
-        if (jack_activate(client) != 0) {
-            *error = "the JACK server refused to activate the client";
-            return false;
-        }
-        active = true;
+    if (!Activate()) {
+        *error = "the JACK server refused to activate the client";
+        return false;
     }
     if (!routed) {
         Route(route, true);
@@ -207,19 +204,21 @@ bool JackBackEnd::Start(std::string* error)
 
 bool JackBackEnd::StartMidiOnly()
 {
-    if (!ConnectClient()) {
+    if (!ConnectClient() || !Activate()) {
         return false;
-    }
-    if (!active) {
-        if (jack_activate(client) != 0) {
-            return false;
-        }
-        active = true;
     }
     if (midi != nullptr) {
         midi->Activated(client);
     }
     return true;
+}
+
+bool JackBackEnd::Activate()
+{
+    if (!active && jack_activate(client) == 0) {
+        active = true;
+    }
+    return active;
 }
 
 void JackBackEnd::Route(const AudioRoute& which, bool connect)

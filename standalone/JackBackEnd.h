@@ -81,6 +81,8 @@ private:
     // The cycle itself, inside Process's count. Process thread; real-time safe.
     void RunCycle(jack_nframes_t frames);
     static void Latency(jack_latency_callback_mode_t mode, void* self);
+    // Activates the open client unless it is active; false if the server refuses.
+    bool Activate();
     void Route(const AudioRoute& route, bool connect);
     void CloseClient();
     // Waits (at most a second) until no process callback is inside. Control thread.

@@ -107,26 +107,26 @@ const SordNode* PresetGraph::Uri(const char* uri)
     return Keep(sord_new_uri(world, reinterpret_cast<const uint8_t*>(uri)));
 }
 
-std::vector<const SordNode*> PresetGraph::Subjects(const SordNode* predicate, const SordNode* object)
+std::vector<const SordNode*> PresetGraph::Matches(const SordNode* subject, const SordNode* predicate,
+                                                  const SordNode* object, bool subjects)
 {
     std::vector<const SordNode*> out;
-    SordIter* it = sord_search(model, nullptr, predicate, object, nullptr);
+    SordIter* it = sord_search(model, subject, predicate, object, nullptr);
     for (; !sord_iter_end(it); sord_iter_next(it)) {
-        out.push_back(Keep(sord_node_copy(sord_iter_get_node(it, SORD_SUBJECT))));
+        out.push_back(Keep(sord_node_copy(sord_iter_get_node(it, subjects ? SORD_SUBJECT : SORD_OBJECT))));
     }
     sord_iter_free(it);
     return out;
 }
 
+std::vector<const SordNode*> PresetGraph::Subjects(const SordNode* predicate, const SordNode* object)
+{
+    return Matches(nullptr, predicate, object, true);
+}
+
 std::vector<const SordNode*> PresetGraph::Objects(const SordNode* subject, const SordNode* predicate)
 {
-    std::vector<const SordNode*> out;
-    SordIter* it = sord_search(model, subject, predicate, nullptr, nullptr);
-    for (; !sord_iter_end(it); sord_iter_next(it)) {
-        out.push_back(Keep(sord_node_copy(sord_iter_get_node(it, SORD_OBJECT))));
-    }
-    sord_iter_free(it);
-    return out;
+    return Matches(subject, predicate, nullptr, false);
 }
 
 const SordNode* PresetGraph::Object(const SordNode* subject, const SordNode* predicate)

@@ -40,6 +40,9 @@ public:
 
 private:
     const SordNode* Keep(SordNode* node);
+    // The subject (or else the object) of every statement that matches (null: any).
+    std::vector<const SordNode*> Matches(const SordNode* subject, const SordNode* predicate, const SordNode* object,
+                                         bool subjects);
 
     SordWorld* world = nullptr;
     SordModel* model = nullptr;
