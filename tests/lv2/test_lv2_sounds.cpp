@@ -1,5 +1,6 @@
 // Sounds shared between the program and LV2 hosts, and the host's bypass.
 
+#include "tests/support/ScratchFolder.h"
 #include "standalone/SoundFiles.h"
 #include "standalone/SoundLibrary.h"
 #include "tests/lv2/LilvHost.h"
@@ -31,9 +32,7 @@ class PresetHost : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "snarlbox-lv2-sounds-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
+        ASSERT_FALSE(folder.empty());
         unmap.handle = this;
         unmap.unmap = [](LV2_URID_Unmap_Handle handle, LV2_URID urid) -> const char* {
             auto* self = static_cast<PresetHost*>(handle);
@@ -50,7 +49,6 @@ protected:
             return self->known.emplace(uri, static_cast<LV2_URID>(self->known.size() + 1)).first->second;
         };
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     void LoadBundle(const fs::path& bundle)
     {
@@ -114,7 +112,8 @@ public:
     }
 
     LilvHost host;
-    fs::path folder;
+    const ScratchFolder scratch{"snarlbox-lv2-sounds"};
+    const fs::path folder = scratch.path;
     std::map<std::string, LV2_URID> known;
     LV2_URID_Map map{};
     LV2_URID_Unmap unmap{};

@@ -1,5 +1,6 @@
 // The bundle as the LV2 command-line tools see it.
 
+#include "tests/support/ScratchFolder.h"
 #include "tests/lv2/Lv2TestSupport.h"
 #include "tests/support/RequireService.h"
 
@@ -27,21 +28,6 @@ std::string PortBlock(const std::string& info, int index)
     return info.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-struct ScratchFolder {
-    ScratchFolder()
-    {
-        char pattern[] = "/tmp/snarlbox-lv2-XXXXXX";
-        path = mkdtemp(pattern) != nullptr ? pattern : "";
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        if (!path.empty()) {
-            fs::remove_all(path, ignored);
-        }
-    }
-    fs::path path;
-};
 } // namespace
 
 TEST(Lv2Tools, InfoListsThePluginAndItsPorts)
@@ -119,7 +105,7 @@ TEST(Lv2Tools, InfoListsThePluginAndItsPorts)
 TEST(Lv2Tools, ApplyRendersAsTheEffectInThirtyTwoFrameVectors)
 {
     REQUIRE_SERVICE(HaveProgram("lv2apply"), "lv2apply (lilv-utils) is not installed");
-    ScratchFolder folder;
+    ScratchFolder folder("snarlbox-lv2");
     ASSERT_FALSE(folder.path.empty());
     const Stereo input = Noise(11, 4096 + 19);
     const std::string in = (folder.path / "in.wav").string();
@@ -192,7 +178,7 @@ TEST(Lv2Tools, SharedObjectLinksNoToolkit)
 TEST(Lv2Tools, InstallPutsTheBundleUnderLibLv2)
 {
     REQUIRE_SERVICE(HaveProgram("lv2info"), "lv2info (lilv-utils) is not installed");
-    ScratchFolder prefix;
+    ScratchFolder prefix("snarlbox-lv2");
     ASSERT_FALSE(prefix.path.empty());
     int status = 0;
     const std::string log = RunCommand(std::string("cmake --install '") + SNARLBOX_BUILD_DIR +

@@ -1,4 +1,5 @@
 // The program's --render against lv2apply running the plug-in on the same file.
+#include "tests/support/ScratchFolder.h"
 #include "tests/lv2/Lv2TestSupport.h"
 #include "tests/support/HandWrittenPreset.h"
 #include "tests/support/RequireService.h"
@@ -14,9 +15,9 @@ namespace fs = std::filesystem;
 TEST(Render, TheProgramRendersAsLv2ApplyDoesSampleForSample)
 {
     REQUIRE_SERVICE(HaveProgram("lv2apply"), "lv2apply (lilv-utils) is not installed");
-    char pattern[] = "/tmp/snarlbox-render-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern;
+    const ScratchFolder scratch("snarlbox-render");
+    ASSERT_FALSE(scratch.path.empty());
+    const fs::path& folder = scratch.path;
     // Lengths around the 32-frame grid and lv2apply's and our own chunks,
     // each with a sound: none, and preset bundles written by hand.
     const size_t lengths[] = {1, 31, 4096 + 19, 44100};
@@ -67,6 +68,4 @@ TEST(Render, TheProgramRendersAsLv2ApplyDoesSampleForSample)
     EXPECT_EQ(status, 1);
     std::ifstream kept(folder / "kept.wav");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
 }

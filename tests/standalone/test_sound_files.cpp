@@ -1,3 +1,4 @@
+#include "tests/support/ScratchFolder.h"
 #include "effect/DistortionEffect.h"
 #include "standalone/ApplySound.h"
 #include "standalone/SoundFiles.h"
@@ -42,13 +43,7 @@ const std::string kAllPorts = Port("coarse", "\"7.5\"^^xsd:float") + ", " + Port
 // Each test's own folder of bundles, gone afterwards.
 class SoundFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "snarlbox-sounds-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    void SetUp() override { ASSERT_FALSE(folder.empty()); }
 
     // A bundle of one preset file, with a manifest naming it.
     fs::path Bundle(const std::string& name, const std::string& presetText)
@@ -69,7 +64,8 @@ protected:
         return s;
     }
 
-    fs::path folder;
+    const ScratchFolder scratch{"snarlbox-sounds"};
+    const fs::path folder = scratch.path;
 };
 
 TEST_F(SoundFilesTest, RoundTripIsExactAndHostsReadTheSameValues)

@@ -1,5 +1,6 @@
 // The main window's sound items over a real effect, and the last sound kept
 // for the next start.
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/GtkTestLoop.h"
 #include "tests/support/RequireService.h"
 
@@ -47,9 +48,7 @@ protected:
     void SetUp() override
     {
         REQUIRE_SERVICE(HaveDisplay(), "no display");
-        std::string pattern = (fs::temp_directory_path() / "snarlbox-sound-menu-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
+        ASSERT_FALSE(folder.empty());
         std::memcpy(keptPath, settingsPath, sizeof keptPath);
         std::snprintf(settingsPath, kSettingsPathSize, "%s/settings.ini", folder.c_str());
         window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -71,10 +70,10 @@ protected:
         Pump(10);
         std::memcpy(settingsPath, keptPath, sizeof keptPath);
         currentSettings.startWithLastSound = 0;
-        fs::remove_all(folder);
     }
 
-    fs::path folder;
+    const ScratchFolder scratch{"snarlbox-sound-menu"};
+    const fs::path folder = scratch.path;
     char keptPath[kSettingsPathSize] = {};
     GtkWidget* window = nullptr;
     GtkWidget* fileMenu = nullptr;
